@@ -1,0 +1,97 @@
+// The archive library's four calls, its two records and its two callbacks.
+//
+// The installer reads ACE archive sets only through this interface: one
+// ACEOpenArchive, then ACEReadHeader / ACEProcessFile for each entry until
+// ACEReadHeader answers non-zero, then ACECloseArchive. Everything runs on the
+// caller's thread; the callbacks are called from inside ACEReadHeader and
+// ACEProcessFile.
+#pragma once
+
+#include <cstdint>
+
+extern "C++" {
+
+// Result codes. The reports of the extraction run turn these into words.
+enum : int {
+  ACE_OK = 0,
+  ACE_ERR_MEMORY = 1,          // not enough memory
+  ACE_ERR_END = 2,             // ACEReadHeader: no further entry (normal end of the set)
+  ACE_ERR_FILES = 3,           // first volume missing; also: a further volume could not be found
+  ACE_ERR_FULL = 4,            // write error: disk full
+  ACE_ERR_OPEN = 5,            // a file could not be opened (volume or target)
+  ACE_ERR_READ = 6,            // a volume could not be read, or it ends too early
+  ACE_ERR_WRITE = 7,           // write error
+  ACE_ERR_CRC = 9,             // broken header (open, read header) or data CRC mismatch
+  ACE_ERR_NOT_ACE = 128,       // not an ACE archive
+  ACE_ERR_HANDLE = 129,        // invalid handle given as parameter
+  ACE_ERR_CONSTANT = 130,      // wrong constant (operation, mode)
+  ACE_ERR_ENCRYPTED = 131,     // entry is encrypted
+  ACE_ERR_UNKNOWN_METHOD = 132,// entry compressed with an unknown method
+  ACE_ERR_UNSAFE_NAME = 133,   // entry name would leave the destination folder: not written
+};
+
+// Operations of ACEProcessFile.
+enum : int {
+  ACE_SKIP = 0,     // move past the entry (it is still decoded in a solid archive)
+  ACE_TEST = 1,     // decode and check the CRC, write nothing
+  ACE_EXTRACT = 2,  // write the entry below the destination folder
+};
+
+// Modes of the volume callback.
+enum : int {
+  ACE_VOLUME_MISSING = 0,  // the named volume cannot be found; answer 0 to give up
+  ACE_VOLUME_NEXT = 1,     // the library goes on with the named volume; answer 1 to go on
+};
+
+// The volume callback: volumePath is the full path of the next volume.
+using TACEVolumeCallback = int (*)(void* context, const char* volumePath, int mode);
+// The data callback: one piece of the current entry has been written (or tested).
+// The pieces of one entry add up to its EntrySize. Answer 1 to go on, 0 to abandon
+// the entry (ACEProcessFile then returns and leaves no file under the entry's name).
+using TACEDataCallback = int (*)(void* context, const std::uint8_t* data, std::int32_t count);
+
+struct TACEOpenArchiveData {
+  const char* ArchivePath = nullptr;  // NUL-terminated path of the first volume
+  std::int32_t Mode = 1;              // 1: open for extraction
+  std::int32_t Status = 0;            // set by the library: 0 on success, else a code above
+  std::int32_t Reserved = 4;          // the caller stores 4 here; not interpreted
+  TACEVolumeCallback VolumeCallback = nullptr;
+  TACEDataCallback DataCallback = nullptr;
+  void* CallbackContext = nullptr;    // passed back to both callbacks
+};
+
+struct TACEHeaderData {
+  char VolumeName[260] = {};   // NUL-terminated path of the volume that holds the entry's start
+  char EntryName[260] = {};    // NUL-terminated stored name (backslashes, relative)
+  std::int32_t EntrySize = 0;  // unpacked size, signed (entries of 2 GiB and more are refused)
+  // Further facts for listings; the installer does not read them.
+  std::int64_t OriginalSize = 0;
+  std::int64_t PackedSize = 0;      // over all segments
+  std::uint32_t FileTime = 0;       // DOS time stamp
+  std::uint32_t Attributes = 0;     // DOS attribute bits; 0x10 = directory
+  std::uint32_t Crc32 = 0;          // ACE CRC of the unpacked data (last segment)
+  std::uint8_t Method = 0;          // 0 stored, 1 LZ77, 2 blocked
+  std::uint8_t Quality = 0;
+  std::uint32_t DictionarySize = 0; // bytes
+  bool Encrypted = false;
+  bool Solid = false;
+  bool Directory = false;
+};
+
+struct TACEArchive;  // opaque
+using TACEHandle = TACEArchive*;
+
+// Opens the set whose first volume is data->ArchivePath. Sets data->Status; the
+// handle is usable only when Status is 0 (and must still be closed when it is not null).
+TACEHandle ACEOpenArchive(TACEOpenArchiveData* data);
+// Moves to the next entry and fills *header. 0: an entry is ready; ACE_ERR_END: the
+// set has no further entry; ACE_ERR_OPEN, ACE_ERR_READ, ACE_ERR_CRC, ACE_ERR_HANDLE,
+// ACE_ERR_FILES: errors.
+int ACEReadHeader(TACEHandle handle, TACEHeaderData* header);
+// Handles the entry last read with ACEReadHeader. destination ends with the path
+// separator; the entry is written to destination + its name made safe.
+int ACEProcessFile(TACEHandle handle, int operation, const char* destination);
+// Frees everything; a null handle is ignored.
+int ACECloseArchive(TACEHandle handle);
+
+}  // extern "C++"

@@ -1,0 +1,78 @@
+# Shared build rules: warnings, sanitizers, and the helpers that every folder uses to
+# declare its tests, fuzz targets and benchmarks.
+
+set(INSTALLER_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+
+if(INSTALLER_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Adds every child folder that holds a CMakeLists.txt, so that a new tool, test group
+# or benchmark needs no edit of the parent.
+function(installer_add_child_folders)
+  file(GLOB children LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY "${child}" AND EXISTS "${child}/CMakeLists.txt")
+      add_subdirectory("${child}")
+    endif()
+  endforeach()
+endfunction()
+
+# installer_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
+# A GoogleTest executable registered as one ctest test. QT tests run on Qt's
+# offscreen platform; every test gets SDL's dummy audio unless it sets its own.
+function(installer_test name)
+  cmake_parse_arguments(T "QT" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    ACE_CORPUS_DIR="${ACE_CORPUS_DIR}"
+    TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
+    TEST_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(env "SDL_AUDIODRIVER=dummy" "QT_QPA_PLATFORM=offscreen"
+          "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+          "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+          ${T_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+endfunction()
+
+# installer_fuzz(NAME SOURCES a.cpp LIBS lib SEEDS dir)
+# A libFuzzer target, built only in the fuzzing tree. The test suite runs it for
+# INSTALLER_FUZZ_SECONDS over its seed folder, and replays the crash folder
+# (regression inputs) first, so that every input that ever crashed stays covered.
+function(installer_fuzz name)
+  cmake_parse_arguments(F "" "SEEDS;REGRESSIONS" "SOURCES;LIBS" ${ARGN})
+  if(NOT INSTALLER_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer ${INSTALLER_WARNINGS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set(work "${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus")
+  file(MAKE_DIRECTORY "${work}")
+  set(dirs "${work}")
+  if(F_SEEDS)
+    list(APPEND dirs "${F_SEEDS}")
+  endif()
+  if(F_REGRESSIONS AND EXISTS "${F_REGRESSIONS}")
+    add_test(NAME ${name}-regressions COMMAND ${name} -runs=0 "${F_REGRESSIONS}")
+  endif()
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${INSTALLER_FUZZ_SECONDS}
+           -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 ${dirs})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1" TIMEOUT 900)
+endfunction()
+
+# installer_bench(NAME SOURCES a.cpp LIBS lib)
+function(installer_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE ACE_CORPUS_DIR="${ACE_CORPUS_DIR}")
+endfunction()
