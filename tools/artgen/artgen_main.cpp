@@ -36,6 +36,7 @@ void WriteFile(const QString& path, const std::vector<std::uint8_t>& bytes) {
 int main(int argc, char** argv) {
   if (argc != 3) return Usage();
   const std::string mode = argv[1];
+  if (mode != "--stored" && mode != "--demo" && mode != "--preview") return Usage();
   QGuiApplication app(argc, argv);
   const QString dir = QString::fromLocal8Bit(argv[2]);
   try {
