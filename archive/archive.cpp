@@ -56,6 +56,7 @@ Status Archive::StartDecoder() {
   // Only a solid entry may reach into the entries before it.
   const bool solid = solidArchive_ && (header_.flags & kFlagSolid);
   params.historyStart = solid ? 0 : window_->pos();
+  params.modeBytes = options_.modeBytes;
   switch (header_.method) {
     case 0: decoder_ = MakeStoredDecoder(volumes_, *window_, params); break;
     case 1: decoder_ = MakeLz77Decoder(*bits_, *window_, params); break;
