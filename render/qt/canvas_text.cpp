@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dxdraw_widget.h"
-#include "surface.h"
+#include "direct_draw.h"
 
 namespace {
 

@@ -1,0 +1,40 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "canvas_text.h"
+#include "picture_images.h"
+#include "unit1.h"
+#include "unit2.h"
+#include "unit3.h"
+
+int RunInstallerApplication(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Install");
+  QApplication::setApplicationDisplayName("Install");
+  InstallQtCanvasTextRenderer();
+
+  TForm1 form1;
+  if (form1.StartupFailed) {
+    // The error has been reported. Without its settings or artwork the release
+    // folder cannot be shown, so the program ends here rather than leave a blank
+    // window that no key closes.
+    return 1;
+  }
+  TForm2 form2(form1.TargetDir, form1.Settings.DefaultDir, [](std::string_view name) { return EmbeddedImage(name); });
+  TForm3 form3;
+  form3.setWindowIcon(MainWindowIcon());
+  form1.Form2 = &form2;
+  form1.Form3 = &form3;
+
+  if (const QScreen* screen = form1.screen()) {
+    const QRect area = screen->geometry();
+    form1.move(area.x() + std::max(0, (area.width() - form1.width()) / 2),
+               area.y() + std::max(0, (area.height() - form1.height()) / 2));
+  }
+  form1.show();
+  form1.activateWindow();
+  form1.setFocus();
+  return QApplication::exec();
+}
