@@ -307,6 +307,23 @@ TEST_F(FolderDialog, MovesThroughTheTreeByDoubleClickAndEnter) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(FolderDialog, FolderNamesAreBytesNotText) {
+  // A name that is not valid UTF-8 must reach the file system unchanged.
+  const std::string odd = "caf\xE9";
+  temp.MakeFolder(odd);
+  TForm2& dialog = Dialog();
+  WhenModal([&](QWidget*) {
+    const int row = Dir1()->count() - 1;
+    ASSERT_EQ(PictureOf(Dir1()->item(row)), "CLOSEDFOLDER");
+    DoubleClick(Dir1(), row);
+    Button("SpeedButton1")->click();
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(target, temp.Str() + "/" + odd);
+  EXPECT_EQ(CurrentDirectory(), temp.Str() + "/" + odd);
+}
+
 TEST_F(FolderDialog, ReopeningAfterCancelShowsTheLastFolderWhereItWas) {
   const std::string start = temp.MakeFolder("start");
   temp.MakeFolder("start/deeper");
@@ -440,6 +457,19 @@ TEST_F(NewFolder, CancelledPromptStillCreatesTheDefaultFolderAndMovesIntoIt) {
   EXPECT_EQ(boxes[0].Text, "Cannot create directory");
   EXPECT_EQ(boxes[0].Kind, TMessageBoxRequest::Warning);
   EXPECT_EQ(target, "untouched");  // the new folder stays, nothing is handed over
+}
+
+TEST_F(NewFolder, ACancelledPromptUsesTheDefaultNameByteForByte) {
+  const std::string odd = "r\xE9lease \xFF";
+  TForm2& dialog = Dialog(odd);
+  WhenModal([&](QWidget*) {
+    NewFolderWith(nullptr);
+    Button("SpeedButton1")->click();
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(fs::is_directory(temp.Path() / odd));
+  EXPECT_EQ(target, temp.Str() + "/" + odd);
 }
 
 TEST_F(NewFolder, AnEmptyNameIsTheCurrentFolderItselfAndIsRefused) {
