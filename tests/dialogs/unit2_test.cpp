@@ -226,7 +226,8 @@ TEST_F(FolderDialog, OkHandsOverTheFolderCancelAndEscapeLeaveTheTarget) {
   // Escape, with the focus on either list.
   for (QWidget* focus : {static_cast<QWidget*>(Dir1()), static_cast<QWidget*>(Drive1())}) {
     bool hadFocus = false;
-    WhenModal([&](QWidget*) {
+    WhenModal([&](QWidget* w) {
+      QApplication::setActiveWindow(w);  // focus exists only in the active window
       focus->setFocus();
       hadFocus = QApplication::focusWidget() == focus;
       QTest::keyClick(focus, Qt::Key_Escape);
@@ -247,6 +248,25 @@ TEST_F(FolderDialog, OkHandsOverTheFolderCancelAndEscapeLeaveTheTarget) {
   EXPECT_EQ(target, here);
   EXPECT_EQ(CurrentDirectory(), here);
   EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FolderDialog, TabMovesBetweenTheTwoListsOnly) {
+  TForm2& dialog = Dialog();
+  std::vector<QWidget*> seen;
+  WhenModal([&](QWidget* w) {
+    QApplication::setActiveWindow(w);  // focus exists only in the active window
+    Drive1()->setFocus();
+    seen.push_back(QApplication::focusWidget());
+    for (int i = 0; i < 3 && seen.back() != nullptr; ++i) {
+      QTest::keyClick(seen.back(), Qt::Key_Tab);
+      seen.push_back(QApplication::focusWidget());
+    }
+    Button("SpeedButton2")->click();
+  });
+  dialog.ShowModal();
+  const std::vector<QWidget*> expected = {Drive1(), Dir1(), Drive1(), Dir1()};
+  EXPECT_EQ(seen, expected);
+
 }
 
 TEST_F(FolderDialog, OkAtTheRootHandsOverTheRoot) {
