@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -80,8 +81,9 @@ int main(int argc, char** argv) {
   QDir().mkpath(out);
 
   // A small release tree to browse.
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / "dialogs-shots";
-  std::filesystem::remove_all(root);
+  std::string pattern = (std::filesystem::temp_directory_path() / "dialogs-shots-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) return 1;
+  const std::filesystem::path root = pattern;
   for (const char* f : {"Games/Release/data", "Games/Release/music", "Games/Release/Manual",
                         "Games/Release/saves", "Games/Release/.cache", "Games/Tools"}) {
     std::filesystem::create_directories(root / f);
