@@ -152,6 +152,9 @@ TEST_F(FolderDialog, WindowAndControlsAsDesigned) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMinMaxButtonsHint));
   EXPECT_EQ(QFontInfo(dialog.font()).family(), "MS Sans Serif");
+  // The 8-point face: character height 11 in a 13-pixel cell.
+  EXPECT_EQ(QFontMetrics(dialog.font()).ascent(), 11);
+  EXPECT_EQ(QFontMetrics(dialog.font()).height(), 13);
 
   ASSERT_NE(Drive1(), nullptr);
   ASSERT_NE(Dir1(), nullptr);
