@@ -304,7 +304,7 @@ void TDIB::SetPixelColor(int x, int y, TColor color) {
 }
 
 TBitmap::TBitmap(int width, int height) {
-  if (width < 0 || height < 0 || std::int64_t(width) * height > kMaxDibPixels)
+  if (width < 0 || height < 0 || std::int64_t(width) * height > kMaxBitmapPixels)
     throw EInvalidGraphicOperation("Bitmap size out of range");
   FWidth = width;
   FHeight = height;
