@@ -117,12 +117,13 @@ bool TDirectDrawSurface::Blit(const TRect* destRect, const TRect* srcRect, std::
   const TSourceRows block(*source, src, source == this);
   const bool keyed = (flags & DDBLT_KEYSRC) != 0;
   const std::uint32_t key = source->FColorKey;
-  const std::int64_t sw = src.Width(), sh = src.Height(), dw = dest.Width(), dh = dest.Height();
+  const std::int64_t sw = src.Width(), sh = src.Height();
+  const std::int64_t dw = std::int64_t(dest.Right) - dest.Left, dh = std::int64_t(dest.Bottom) - dest.Top;
   std::vector<int> columns(std::size_t(visible.Width()));
   for (int x = visible.Left; x < visible.Right; ++x)
-    columns[std::size_t(x - visible.Left)] = int((x - dest.Left) * sw / dw);
+    columns[std::size_t(x - visible.Left)] = int((std::int64_t(x) - dest.Left) * sw / dw);
   for (int y = visible.Top; y < visible.Bottom; ++y) {
-    const std::uint8_t* in = block.Row(int((y - dest.Top) * sh / dh));
+    const std::uint8_t* in = block.Row(int((std::int64_t(y) - dest.Top) * sh / dh));
     std::uint8_t* out = PixelAddress(visible.Left, y);
     if (!keyed && sw == dw) {
       std::memcpy(out, in + std::size_t(columns[0]) * std::size_t(bpp), std::size_t(visible.Width()) * std::size_t(bpp));

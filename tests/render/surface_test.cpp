@@ -327,6 +327,11 @@ TEST_P(SurfaceFormats, ClipperMakesDrawUseTheGeneralCopy) {
   // The clipper's 6 by 6 window limits the copy.
   EXPECT_EQ(CountNonZero(*target), 3 * 3);
   EXPECT_EQ(Origin(*target, 5, 5), std::make_pair(2, 2));
+  // A far larger target rectangle is stretched and then limited to the window.
+  const TRect huge{-2000000000, -2000000000, 2000000000, 2000000000};
+  EXPECT_TRUE(target->Blit(&huge, nullptr, DDBLT_WAIT, nullptr, picture.get()));
+  EXPECT_EQ(Origin(*target, 0, 0), std::make_pair(2, 2));
+  EXPECT_EQ(Origin(*target, 5, 5), std::make_pair(2, 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllRgb, SurfaceFormats,
