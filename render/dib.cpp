@@ -81,7 +81,8 @@ void ExpandRunLength(std::span<const std::uint8_t> data, int bitCount, int width
     if (count > 0) {
       for (int i = 0; i < count; ++i) {
         const int v = bitCount == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F);
-        PutIndex(bits, stride, width, rowCount, bitCount, x++, row, v);
+        PutIndex(bits, stride, width, rowCount, bitCount, x, row, v);
+        if (x < width) ++x;  // past the edge nothing more is written; keep x bounded
       }
       continue;
     }
@@ -94,7 +95,7 @@ void ExpandRunLength(std::span<const std::uint8_t> data, int bitCount, int width
         return;
       case 2:  // move right and up by the next two bytes
         if (pos + 2 > data.size()) return;
-        x += data[pos];
+        x = std::min(x + data[pos], width);
         row += data[pos + 1];
         pos += 2;
         break;
@@ -106,7 +107,8 @@ void ExpandRunLength(std::span<const std::uint8_t> data, int bitCount, int width
         for (int i = 0; i < literal; ++i) {
           const std::uint8_t b = data[pos + (bitCount == 8 ? std::size_t(i) : std::size_t(i / 2))];
           const int v = bitCount == 8 ? b : (i % 2 == 0 ? b >> 4 : b & 0x0F);
-          PutIndex(bits, stride, width, rowCount, bitCount, x++, row, v);
+          PutIndex(bits, stride, width, rowCount, bitCount, x, row, v);
+          if (x < width) ++x;
         }
         pos += std::min(padded, data.size() - pos);
         break;
@@ -304,7 +306,7 @@ void TDIB::SetPixelColor(int x, int y, TColor color) {
 }
 
 TBitmap::TBitmap(int width, int height) {
-  if (width < 0 || height < 0 || std::int64_t(width) * height > kMaxDibPixels)
+  if (width < 0 || height < 0 || std::int64_t(width) * height > kMaxBitmapPixels)
     throw EInvalidGraphicOperation("Bitmap size out of range");
   FWidth = width;
   FHeight = height;

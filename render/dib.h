@@ -125,6 +125,8 @@ class TPicture {
 // no bytes at all, gives an empty picture.
 TPicture ReadStoredPicture(std::span<const std::uint8_t> data);
 
-// The largest picture the reader accepts, in pixels; larger records are refused
-// before anything is allocated.
-inline constexpr std::int64_t kMaxDibPixels = std::int64_t(1) << 26;
+// The largest stored picture the reader accepts, in pixels (4096 by 4096); larger
+// records are refused before anything is allocated.
+inline constexpr std::int64_t kMaxDibPixels = std::int64_t(1) << 24;
+// The largest plain bitmap (a decoded artwork sheet may be big).
+inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t(1) << 26;

@@ -23,25 +23,32 @@ std::uint32_t ReadRaw(const std::uint8_t* p, int bytes) {
   return v;
 }
 
-// A copy of a rectangle of source pixels, so that a copy within one surface reads
-// the pixels as they were before it started.
-struct TPixelBlock {
-  std::vector<std::uint8_t> Bytes;
-  int RowBytes = 0;
-  const std::uint8_t* Row(int y) const { return Bytes.data() + std::size_t(y) * std::size_t(RowBytes); }
-};
+// The rows of a source rectangle. A copy within one surface works from a copy of
+// the rectangle, so that it reads the pixels as they were before it started.
+class TSourceRows {
+ public:
+  TSourceRows(const TDirectDrawSurface& s, const TRect& r, bool snapshot) {
+    const int bpp = s.Format().BytesPerPixel();
+    const std::size_t rowBytes = std::size_t(r.Width()) * std::size_t(bpp);
+    const std::uint8_t* first = s.Bits() + std::size_t(r.Top) * std::size_t(s.Pitch()) + std::size_t(r.Left) * std::size_t(bpp);
+    if (!snapshot) {
+      FFirst = first;
+      FPitch = std::size_t(s.Pitch());
+      return;
+    }
+    FCopy.resize(rowBytes * std::size_t(r.Height()));
+    for (int y = 0; y < r.Height(); ++y)
+      std::memcpy(FCopy.data() + std::size_t(y) * rowBytes, first + std::size_t(y) * std::size_t(s.Pitch()), rowBytes);
+    FFirst = FCopy.data();
+    FPitch = rowBytes;
+  }
+  const std::uint8_t* Row(int y) const { return FFirst + std::size_t(y) * FPitch; }
 
-TPixelBlock Snapshot(const TDirectDrawSurface& s, const TRect& r) {
-  TPixelBlock block;
-  const int bpp = s.Format().BytesPerPixel();
-  block.RowBytes = r.Width() * bpp;
-  block.Bytes.resize(std::size_t(block.RowBytes) * std::size_t(r.Height()));
-  for (int y = 0; y < r.Height(); ++y)
-    std::memcpy(block.Bytes.data() + std::size_t(y) * std::size_t(block.RowBytes),
-                s.Bits() + std::size_t(r.Top + y) * std::size_t(s.Pitch()) + std::size_t(r.Left) * std::size_t(bpp),
-                std::size_t(block.RowBytes));
-  return block;
-}
+ private:
+  std::vector<std::uint8_t> FCopy;
+  const std::uint8_t* FFirst = nullptr;
+  std::size_t FPitch = 0;
+};
 
 }  // namespace
 
@@ -56,14 +63,15 @@ bool TDirectDrawSurface::FastCopy(int x, int y, const TRect& srcRect, std::uint3
   if (!(source->FFormat == FFormat)) return Check(DDERR_INVALIDPIXELFORMAT);
 
   const int bpp = FFormat.BytesPerPixel();
-  const TPixelBlock block = Snapshot(*source, srcRect);
+  const TSourceRows rows(*source, srcRect, source == this);
   const bool keyed = (flags & DDBLTFAST_SRCCOLORKEY) != 0;
   const std::uint32_t key = source->FColorKey;
+  const std::size_t rowBytes = std::size_t(srcRect.Width()) * std::size_t(bpp);
   for (int row = 0; row < srcRect.Height(); ++row) {
     std::uint8_t* out = PixelAddress(x, y + row);
-    const std::uint8_t* in = block.Row(row);
+    const std::uint8_t* in = rows.Row(row);
     if (!keyed) {
-      std::memcpy(out, in, std::size_t(block.RowBytes));
+      std::memcpy(out, in, rowBytes);
       continue;
     }
     for (int col = 0; col < srcRect.Width(); ++col, in += bpp, out += bpp)
@@ -106,15 +114,16 @@ bool TDirectDrawSurface::Blit(const TRect* destRect, const TRect* srcRect, std::
   if (src.Empty() || !Inside(src, source->FWidth, source->FHeight)) return Check(DDERR_INVALIDRECT);
   if (!(source->FFormat == FFormat)) return Check(DDERR_INVALIDPIXELFORMAT);
 
-  const TPixelBlock block = Snapshot(*source, src);
+  const TSourceRows block(*source, src, source == this);
   const bool keyed = (flags & DDBLT_KEYSRC) != 0;
   const std::uint32_t key = source->FColorKey;
-  const std::int64_t sw = src.Width(), sh = src.Height(), dw = dest.Width(), dh = dest.Height();
+  const std::int64_t sw = src.Width(), sh = src.Height();
+  const std::int64_t dw = std::int64_t(dest.Right) - dest.Left, dh = std::int64_t(dest.Bottom) - dest.Top;
   std::vector<int> columns(std::size_t(visible.Width()));
   for (int x = visible.Left; x < visible.Right; ++x)
-    columns[std::size_t(x - visible.Left)] = int((x - dest.Left) * sw / dw);
+    columns[std::size_t(x - visible.Left)] = int((std::int64_t(x) - dest.Left) * sw / dw);
   for (int y = visible.Top; y < visible.Bottom; ++y) {
-    const std::uint8_t* in = block.Row(int((y - dest.Top) * sh / dh));
+    const std::uint8_t* in = block.Row(int((std::int64_t(y) - dest.Top) * sh / dh));
     std::uint8_t* out = PixelAddress(visible.Left, y);
     if (!keyed && sw == dw) {
       std::memcpy(out, in + std::size_t(columns[0]) * std::size_t(bpp), std::size_t(visible.Width()) * std::size_t(bpp));

@@ -152,6 +152,9 @@ TEST_F(FolderDialog, WindowAndControlsAsDesigned) {
   EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMinMaxButtonsHint));
   EXPECT_EQ(QFontInfo(dialog.font()).family(), "MS Sans Serif");
+  // The 8-point face: character height 11 in a 13-pixel cell.
+  EXPECT_EQ(QFontMetrics(dialog.font()).ascent(), 11);
+  EXPECT_EQ(QFontMetrics(dialog.font()).height(), 13);
 
   ASSERT_NE(Drive1(), nullptr);
   ASSERT_NE(Dir1(), nullptr);
@@ -226,7 +229,8 @@ TEST_F(FolderDialog, OkHandsOverTheFolderCancelAndEscapeLeaveTheTarget) {
   // Escape, with the focus on either list.
   for (QWidget* focus : {static_cast<QWidget*>(Dir1()), static_cast<QWidget*>(Drive1())}) {
     bool hadFocus = false;
-    WhenModal([&](QWidget*) {
+    WhenModal([&](QWidget* w) {
+      QApplication::setActiveWindow(w);  // focus exists only in the active window
       focus->setFocus();
       hadFocus = QApplication::focusWidget() == focus;
       QTest::keyClick(focus, Qt::Key_Escape);
@@ -247,6 +251,25 @@ TEST_F(FolderDialog, OkHandsOverTheFolderCancelAndEscapeLeaveTheTarget) {
   EXPECT_EQ(target, here);
   EXPECT_EQ(CurrentDirectory(), here);
   EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FolderDialog, TabMovesBetweenTheTwoListsOnly) {
+  TForm2& dialog = Dialog();
+  std::vector<QWidget*> seen;
+  WhenModal([&](QWidget* w) {
+    QApplication::setActiveWindow(w);  // focus exists only in the active window
+    Drive1()->setFocus();
+    seen.push_back(QApplication::focusWidget());
+    for (int i = 0; i < 3 && seen.back() != nullptr; ++i) {
+      QTest::keyClick(seen.back(), Qt::Key_Tab);
+      seen.push_back(QApplication::focusWidget());
+    }
+    Button("SpeedButton2")->click();
+  });
+  dialog.ShowModal();
+  const std::vector<QWidget*> expected = {Drive1(), Dir1(), Drive1(), Dir1()};
+  EXPECT_EQ(seen, expected);
+
 }
 
 TEST_F(FolderDialog, OkAtTheRootHandsOverTheRoot) {
@@ -305,6 +328,23 @@ TEST_F(FolderDialog, MovesThroughTheTreeByDoubleClickAndEnter) {
   dialog.ShowModal();
   EXPECT_EQ(target, "untouched");
   EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FolderDialog, FolderNamesAreBytesNotText) {
+  // A name that is not valid UTF-8 must reach the file system unchanged.
+  const std::string odd = "caf\xE9";
+  temp.MakeFolder(odd);
+  TForm2& dialog = Dialog();
+  WhenModal([&](QWidget*) {
+    const int row = Dir1()->count() - 1;
+    ASSERT_EQ(PictureOf(Dir1()->item(row)), "CLOSEDFOLDER");
+    DoubleClick(Dir1(), row);
+    Button("SpeedButton1")->click();
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(target, temp.Str() + "/" + odd);
+  EXPECT_EQ(CurrentDirectory(), temp.Str() + "/" + odd);
 }
 
 TEST_F(FolderDialog, ReopeningAfterCancelShowsTheLastFolderWhereItWas) {
@@ -440,6 +480,19 @@ TEST_F(NewFolder, CancelledPromptStillCreatesTheDefaultFolderAndMovesIntoIt) {
   EXPECT_EQ(boxes[0].Text, "Cannot create directory");
   EXPECT_EQ(boxes[0].Kind, TMessageBoxRequest::Warning);
   EXPECT_EQ(target, "untouched");  // the new folder stays, nothing is handed over
+}
+
+TEST_F(NewFolder, ACancelledPromptUsesTheDefaultNameByteForByte) {
+  const std::string odd = "r\xE9lease \xFF";
+  TForm2& dialog = Dialog(odd);
+  WhenModal([&](QWidget*) {
+    NewFolderWith(nullptr);
+    Button("SpeedButton1")->click();
+  });
+  dialog.ShowModal();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(fs::is_directory(temp.Path() / odd));
+  EXPECT_EQ(target, temp.Str() + "/" + odd);
 }
 
 TEST_F(NewFolder, AnEmptyNameIsTheCurrentFolderItselfAndIsRefused) {

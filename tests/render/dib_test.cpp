@@ -282,6 +282,11 @@ TEST(DibRecord, HugeSizesRefusedBeforeAllocating) {
   r.Pixels = {0, 1};
   r.ImageSize = 2;
   EXPECT_EQ(MessageOf<EInvalidGraphic>(WriteDib(r)), "DIB is invalid");
+  r.Width = 4097;
+  r.Height = -4096;
+  EXPECT_EQ(MessageOf<EInvalidGraphic>(WriteDib(r)), "DIB is invalid");
+  r.Width = 4096;  // the largest accepted: expanded from two bytes of runs
+  EXPECT_EQ(Read(WriteDib(r)).Height(), 4096);
   r.Width = -5;
   r.Height = 2;
   EXPECT_EQ(MessageOf<EInvalidGraphic>(WriteDib(r)), "DIB is invalid");
@@ -323,6 +328,13 @@ TEST(StoredPicture, BackgroundSizedRecord) {
   EXPECT_EQ(p.Dib()->PixelIndex(399 % 500, 0), 399 % 256);  // stored row 399 is the top
   EXPECT_EQ(p.Dib()->PixelIndex(0, 399), 0);
   EXPECT_EQ(RowStride(8, 500), 500);
+}
+
+TEST(Bitmap, SheetSizedBitmapsAreFineHugeOnesRefused) {
+  const TBitmap sheet(471, 1114);
+  EXPECT_EQ(sheet.Pixel(470, 1113), RGB(255, 255, 255));
+  EXPECT_THROW(TBitmap(1 << 14, 1 << 14), EInvalidGraphicOperation);
+  EXPECT_THROW(TBitmap(-1, 5), EInvalidGraphicOperation);
 }
 
 TEST(Bitmap, StartsWhiteAndCopiesOnAssign) {
