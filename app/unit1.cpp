@@ -98,7 +98,7 @@ TForm1::TForm1(TForm1Options options)
   DXDraw1.SetOptions({O::doAllowReboot, O::doWaitVBlank, O::doSystemMemory, O::doCenter, O::doHardware,
                       O::doRetainedMode, O::doDrawPrimitive, O::doSelectDriver, O::doTexture, O::doRGB, O::doMono,
                       O::doDither});
-  DXDraw1.OnInitialize = [this] { DXDraw1Initialize(); };
+  DXDraw1.OnInitialize = [this](TDXDraw&) { DXDraw1Initialize(); };
   DXDraw1Window->OnPaintRequest = [this] { DXDraw1.PaintRequest(); };
   DXDraw1Window->OnMouseDown = [this](Qt::MouseButton b, int x, int y) { DXDraw1MouseDown(b, x, y); };
   DXDraw1Window->OnMouseMove = [this](int x, int y) { DXDraw1MouseMove(x, y); };
@@ -328,14 +328,14 @@ void TForm1::RunInstall() {
 
   auto reset = [this] { Slides.Reset(); };
   if (!IsFile(Settings.Source)) {
-    ShowErrorBox(MissingArchiveText());
+    ShowErrorBox(ace::MissingArchiveText());
     return reset();
   }
   if (!IsFolder(TargetDir)) {
     std::error_code ec;
     fs::create_directories(fs::path(TargetDir), ec);
     if (!IsFolder(TargetDir)) {
-      ShowErrorBox(MissingFolderText());
+      ShowErrorBox(ace::MissingFolderText());
       return reset();
     }
   }
@@ -352,7 +352,7 @@ void TForm1::RunInstall() {
   TACEHandle handle = ACEOpenArchive(&open);
   if (open.Status != 0) {
     ACECloseArchive(handle);  // frees what the library made; the original leaves it open
-    ShowErrorBox(OpenErrorText(open.Status, Settings.Source));
+    ShowErrorBox(ace::OpenErrorText(open.Status, Settings.Source));
     return;
   }
 
@@ -374,7 +374,7 @@ void TForm1::RunInstall() {
       return reset();
     }
     if (result != 0 && FileSize != 0) {
-      ShowErrorBox(ProcessErrorText(result));
+      ShowErrorBox(ace::ProcessErrorText(result));
       break;
     }
     code = ACEReadHeader(handle, &header);
@@ -383,7 +383,7 @@ void TForm1::RunInstall() {
     ProgressBar1 = 0;
   }
   if (code != 0) {
-    const std::string text = HeaderErrorText(code);
+    const std::string text = ace::HeaderErrorText(code);
     if (!text.empty()) ShowErrorBox(text);
   }
   ACECloseArchive(handle);
@@ -431,7 +431,7 @@ int TForm1::OnChangeVolume(const char* volumePath, int mode) {
     ++ProgressBar2.Position;
     return 1;
   }
-  if (mode == ACE_VOLUME_MISSING) ShowErrorBox(MissingVolumeText(volumePath));
+  if (mode == ACE_VOLUME_MISSING) ShowErrorBox(ace::MissingVolumeText(volumePath));
   return 0;
 }
 

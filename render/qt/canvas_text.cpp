@@ -40,6 +40,16 @@ void DrawText(const TCanvasTarget& target, const TCanvasFont& font, int x, int y
   }
   painter.setPen(QColor(GetRValue(font.Color), GetGValue(font.Color), GetBValue(font.Color)));
   painter.drawText(QPoint(x, y + metrics.ascent()), qtext);
+  painter.end();
+  if (qf == QImage::Format_RGB32) {
+    // Qt fills the unused top byte of 32-bit pixels; the surface keeps it 0.
+    const QRect touched =
+        QRect(x, y, metrics.horizontalAdvance(qtext) + 2, metrics.height() + 2).intersected(image.rect());
+    for (int row = touched.top(); row <= touched.bottom(); ++row) {
+      auto* p = reinterpret_cast<std::uint32_t*>(target.Bits + std::ptrdiff_t(row) * target.Pitch);
+      for (int col = touched.left(); col <= touched.right(); ++col) p[col] &= 0x00FFFFFFu;
+    }
+  }
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ void QtDXDrawPlatform::WaitForVerticalBlank() {
   // Qt offers no vertical-blank wait for widgets on any platform (xcb, wayland,
   // offscreen): the refresh is modelled from the screen's reported rate and waited
   // for with a sleep, never by spinning.
-  if (const QScreen* screen = widget_.screen()) pacer_.SetRefreshRate(screen->refreshRate());
+  if (const QScreen* screen = widget_.screen(); screen && !fixedRate_) pacer_.SetRefreshRate(screen->refreshRate());
   ++waits_;
   pacer_.WaitForRefresh();
 }

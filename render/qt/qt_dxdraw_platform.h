@@ -25,6 +25,11 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   void ShowFrame(const TDirectDrawSurface& back, const TRect& target) override;
 
   TRefreshPacer& Pacer() { return pacer_; }
+  // Paces to this rate instead of the screen's (tests that run many frames).
+  void FixRefreshRate(double hz) {
+    fixedRate_ = true;
+    pacer_.SetRefreshRate(hz);
+  }
   int VerticalBlankWaits() const { return waits_; }
 
   // The pixel format of the screen that holds the widget (16-bit screens keep 5-6-5
@@ -36,4 +41,5 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   TPixelFormat format_;
   TRefreshPacer pacer_;
   int waits_ = 0;
+  bool fixedRate_ = false;
 };
