@@ -1,0 +1,56 @@
+// The additive blend: a source rectangle, scaled to a target rectangle by nearest
+// sampling, is added onto the target's pixels (scaled by Alpha/256 below 255), each
+// colour channel clamped at its maximum. On a palette-indexed target the source is
+// copied instead.
+//
+// BlendRect works on locked pixel memory and does the whole drawing: rectangle checks,
+// clipping, the 16.16 stepping, the per-pixel combination and the packing. The surface
+// layer calls it from DrawBlend once its own entry checks have passed.
+#pragma once
+
+#include <cstdint>
+
+#include "pixel_format.h"
+
+// A locked surface: row y starts at Bits + y * Pitch (the pitch may be negative for a
+// bottom-up surface); pixels are little-endian values of Format.BytesPerPixel() bytes.
+// Palette is the surface's 256-entry colour table when it is palette-indexed, or null.
+struct TBlendSurface {
+  std::uint8_t* Bits = nullptr;
+  int Width = 0;
+  int Height = 0;
+  int Pitch = 0;
+  TPixelFormat Format;
+  const TRGBQuad* Palette = nullptr;
+};
+
+// Draws srcRect of source into destRect of target. With transparent, source pixels
+// whose raw value (alpha bits left out) equals colorKey leave the target alone. alpha
+// is 1..255; 0 or less draws nothing and values above 255 act as 255.
+//
+// Supported: RGB surfaces of 1 to 4 bytes per pixel with any channel masks, 8-bit
+// palette-indexed sources onto RGB targets (through the source palette), and 8-bit
+// palette-indexed targets. Onto an indexed target an indexed source is copied raw;
+// an RGB source is drawn as the nearest colour of the target palette (nothing is
+// drawn when the target has no palette). Other combinations (1, 2 or 4-bit indices,
+// an indexed source without a palette, more than 32 bits per pixel, a pitch shorter
+// than a row, null pixels) draw nothing.
+void BlendRect(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
+               const TRect& srcRect, bool transparent, std::uint32_t colorKey, int alpha);
+
+// The ways the pixel loop can be run. All of them write the same pixels; the choice
+// exists so that tests can hold each against the others.
+enum class TBlendPath {
+  Auto,      // the fastest one this processor runs
+  Avx2,      // 256-bit vector row loops (x86-64 with AVX2)
+  Sse2,      // 128-bit vector row loops (x86-64)
+  Template,  // scalar row loops specialised per pixel format at compile time
+  Generic,   // one per-pixel loop that reads the formats at run time
+};
+
+// Chooses the path for later calls (process-wide). A path the processor cannot run
+// falls back to the next slower one. Formats or modes without a specialised loop
+// always take the generic loop.
+void SetBlendPath(TBlendPath path);
+TBlendPath GetBlendPath();
+bool BlendPathAvailable(TBlendPath path);

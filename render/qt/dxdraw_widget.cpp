@@ -1,0 +1,73 @@
+#include "dxdraw_widget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+#include <cstring>
+
+QImage::Format QImageFormatFor(const TPixelFormat& f) {
+  if (f == pixel_formats::Rgb565) return QImage::Format_RGB16;
+  if (f == pixel_formats::Rgb555) return QImage::Format_RGB555;
+  if (f == pixel_formats::Rgb888) return QImage::Format_BGR888;  // bytes blue, green, red
+  if (f == pixel_formats::Xrgb8888) return QImage::Format_RGB32;
+  return QImage::Format_Invalid;
+}
+
+TDXDrawWidget::TDXDrawWidget(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TDXDrawWidget::ShowFrame(const std::uint8_t* bits, int width, int height, int pitch,
+                              const TPixelFormat& format, QPoint at) {
+  const QImage::Format qf = QImageFormatFor(format);
+  if (qf == QImage::Format_Invalid || width <= 0 || height <= 0) return;
+  if (frame_.width() != width || frame_.height() != height || frame_.format() != qf)
+    frame_ = QImage(width, height, qf);
+  const int rowBytes = width * format.BytesPerPixel();
+  for (int y = 0; y < height; ++y) std::memcpy(frame_.scanLine(y), bits + std::ptrdiff_t(y) * pitch, rowBytes);
+  if (qf == QImage::Format_RGB32) {
+    // The surface leaves the unused top byte 0; Qt expects it set in this format.
+    for (int y = 0; y < height; ++y) {
+      auto* p = reinterpret_cast<std::uint32_t*>(frame_.scanLine(y));
+      for (int x = 0; x < width; ++x) p[x] |= 0xFF000000u;
+    }
+  }
+  frameAt_ = at;
+  ++framesShown_;
+  if (showing_) return;  // already inside a paint: it draws the new frame
+  showing_ = true;
+  repaint();
+  showing_ = false;
+}
+
+void TDXDrawWidget::paintEvent(QPaintEvent*) {
+  if (!showing_ && OnPaintRequest) {
+    showing_ = true;
+    OnPaintRequest();
+    showing_ = false;
+  }
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+  if (frame_.isNull()) return;
+  // On a high-density screen the art is scaled by a whole number of device pixels
+  // and without smoothing, so that it stays sharp.
+  const qreal dpr = devicePixelRatioF();
+  const int whole = std::max(1, int(std::floor(dpr + 1e-6)));
+  QImage shown = frame_;
+  shown.setDevicePixelRatio(dpr / whole);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.drawImage(QPointF(frameAt_), shown);
+}
+
+void TDXDrawWidget::mousePressEvent(QMouseEvent* event) {
+  if (OnMouseDown) OnMouseDown(event->button(), int(event->position().x()), int(event->position().y()));
+}
+
+void TDXDrawWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (OnMouseMove) OnMouseMove(int(event->position().x()), int(event->position().y()));
+}
+
+void TDXDrawWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (OnMouseUp) OnMouseUp(event->button(), int(event->position().x()), int(event->position().y()));
+}
