@@ -127,6 +127,9 @@ BLEND_AVX2 void BytesRowAvx2(std::uint8_t* dst, const std::uint8_t* src, int cou
     const __m256i x = Scaled ? ScaleBytesAvx2(s, alpha16) : s;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_and_si256(_mm256_adds_epu8(x, d), keep));
   }
+  // The 128-bit loops below run without the VEX encoding: clear the upper halves first,
+  // or every one of their instructions waits on them.
+  _mm256_zeroupper();
   if constexpr (bytes == 4) {
     BytesRowSse2<Format, Scaled>(dst + i, src + i, (total - i) / 4, alpha, key);
   } else {
@@ -172,6 +175,7 @@ BLEND_AVX2 void Row16Avx2(std::uint8_t* dst, const std::uint8_t* src, int count,
                         Channel16Avx2<Format::Blue.Mask, Scaled>(s, d, alpha16));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * i), r);
   }
+  _mm256_zeroupper();  // as above
   Row16Sse2<Format, Scaled>(dst + 2 * i, src + 2 * i, count - i, alpha, key);
 }
 
