@@ -3,6 +3,8 @@
 #include <climits>
 #include <memory>
 
+#include <gtest/gtest.h>
+
 #include "blend_test_support.h"
 
 namespace blend_test {
