@@ -1,6 +1,8 @@
 // Fuzzes the blend: the input chooses the formats, surface layouts, rectangles (near
 // and far beyond the edges), key, Alpha and path, and fills the pixels. The blend must
 // stay inside both guarded surfaces and write exactly the reference's pixels.
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -27,11 +29,17 @@ class TInput {
   TInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
   std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
   int Small(int lo, int hi) { return lo + Byte() % (hi - lo + 1); }
-  int Word() { return std::int16_t(std::uint16_t(Byte() | (Byte() << 8))); }
+  int Word() {
+    const std::uint16_t low = Byte();
+    return std::int16_t(std::uint16_t(low | (Byte() << 8)));
+  }
   // A coordinate: usually near the surface, sometimes anywhere in the int range.
   int Coordinate(int size) {
     switch (Byte() % 8) {
-      case 0: return int(std::uint32_t(Word()) << 16 | std::uint16_t(Word()));
+      case 0: {
+        const std::uint32_t high = std::uint32_t(Word()) << 16;
+        return int(high | std::uint16_t(Word()));
+      }
       case 1: return Word();
       default: return Small(-size - 4, 2 * size + 4);
     }
@@ -42,6 +50,12 @@ class TInput {
   const std::uint8_t* data_;
   std::size_t size_, pos_ = 0, fill_ = 0;
 };
+
+// base + delta, held inside the int range.
+int Offset(int base, int delta) {
+  const long long v = (long long)base + delta;
+  return int(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
 
 std::unique_ptr<TGuardedSurface> MakeSurface(TInput& in, const TPixelFormat& format) {
   const int width = in.Small(1, 48), height = in.Small(1, 12);
@@ -69,10 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   dest.Top = in.Coordinate(target->Height());
   // Often the source rectangle's size, give or take a pixel: long runs of columns.
   const std::uint8_t sizing = in.Byte();
-  dest.Right = sizing & 1 ? in.Coordinate(target->Width()) : dest.Left + src.Width() + (sizing >> 1) % 3 - 1;
-  dest.Bottom = sizing & 2 ? in.Coordinate(target->Height()) : dest.Top + src.Height() + (sizing >> 3) % 3 - 1;
+  dest.Right = sizing & 1 ? in.Coordinate(target->Width()) : Offset(dest.Left, src.Width() + (sizing >> 1) % 3 - 1);
+  dest.Bottom = sizing & 2 ? in.Coordinate(target->Height()) : Offset(dest.Top, src.Height() + (sizing >> 3) % 3 - 1);
   const bool transparent = in.Byte() & 1;
-  const std::uint32_t key = in.Byte() | (in.Byte() << 8);
+  const std::uint32_t keyLow = in.Byte();
+  const std::uint32_t key = keyLow | (std::uint32_t(in.Byte()) << 8);
   const int alpha = in.Byte() % 4 == 0 ? in.Word() : in.Small(1, 255);
   const TBlendPath path = kForcedPaths[in.Byte() % kForcedPaths.size()];
 
