@@ -323,13 +323,14 @@ QImage PaintBackgroundTrueColour() {
 QImage PaintButtonTrueColour(const QRect& where, const QString& text, int state) {
   Relief relief(where, kScale, kMargin);
   PaintStone(relief);
-  QFont font = EngravingFont(18);
-  font.setLetterSpacing(QFont::AbsoluteSpacing, text == "install" ? 0.6 : 1.2);
+  QFont font = TitleFont(18);
+  font.setLetterSpacing(QFont::AbsoluteSpacing, text == "install" ? 0.8 : 1.4);
   QPainterPath path = CentredText(font, text, QRectF(where).adjusted(0, 0, 0, 0));
   const double room = where.width() - 10.0;
   if (path.boundingRect().width() > room) {
     const double f = room / path.boundingRect().width();
     font.setPixelSize(static_cast<int>(18 * f));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
     path = CentredText(font, text, QRectF(where));
   }
   Carve(relief, relief.Mask([&](QPainter& p) { p.drawPath(path); }), ButtonInlay(state));
