@@ -145,6 +145,27 @@ QImage Relief::Shade() const {
     return height_[Index(i, j)];
   };
 
+  // Ambient occlusion: a sample lying below the mean of its surroundings (in a
+  // groove, at the foot of a wall) gets less of the room's light.
+  const int radius = 4 * scale_;
+  std::vector<double> rowsum(height_.size()), around(height_.size());
+  for (int j = 0; j < rows_; ++j) {
+    double run = 0;
+    for (int i = -radius; i <= radius; ++i) run += heightAt(i, j);
+    for (int i = 0; i < columns_; ++i) {
+      rowsum[Index(i, j)] = run;
+      run += heightAt(i + radius + 1, j) - heightAt(i - radius, j);
+    }
+  }
+  for (int i = 0; i < columns_; ++i) {
+    double run = 0;
+    for (int j = -radius; j <= radius; ++j) run += rowsum[Index(i, std::clamp(j, 0, rows_ - 1))];
+    for (int j = 0; j < rows_; ++j) {
+      around[Index(i, j)] = run / ((2.0 * radius + 1) * (2.0 * radius + 1));
+      run += rowsum[Index(i, std::clamp(j + radius + 1, 0, rows_ - 1))] - rowsum[Index(i, std::clamp(j - radius, 0, rows_ - 1))];
+    }
+  }
+
   std::vector<Rgb> lit(height_.size());
   for (int j = 0; j < rows_; ++j) {
     for (int i = 0; i < columns_; ++i) {
@@ -166,7 +187,8 @@ QImage Relief::Shade() const {
       }
       const double shadow = 1.0 - std::clamp(blocked * 0.9, 0.0, 0.85);
 
-      const double light = (kAmbient + kDiffuse * diffuse * shadow) / flatLight;
+      const double occlusion = 1.0 - std::clamp((around[Index(i, j)] - h) * 0.16, 0.0, 0.4);
+      const double light = (kAmbient * occlusion + kDiffuse * diffuse * shadow) / flatLight;
       const double highlight =
           std::pow(std::max(0.0, nx * lamp.hx + ny * lamp.hy + nz * lamp.hz), 28.0) * shadow;
       const Rgb& a = albedo_[Index(i, j)];
