@@ -166,6 +166,12 @@ QImage Relief::Shade() const {
     }
   }
 
+  std::vector<int> stepI(static_cast<std::size_t>(reach) + 1), stepJ(static_cast<std::size_t>(reach) + 1);
+  for (int t = 0; t <= reach; ++t) {
+    stepI[static_cast<std::size_t>(t)] = static_cast<int>(std::lround(lamp.stepX * t));
+    stepJ[static_cast<std::size_t>(t)] = static_cast<int>(std::lround(lamp.stepY * t));
+  }
+
   std::vector<Rgb> lit(height_.size());
   for (int j = 0; j < rows_; ++j) {
     for (int i = 0; i < columns_; ++i) {
@@ -180,8 +186,8 @@ QImage Relief::Shade() const {
       // the ray towards it.
       double blocked = 0.0;
       for (int t = 1; t <= reach; ++t) {
-        const int si = i + static_cast<int>(std::lround(lamp.stepX * t));
-        const int sj = j + static_cast<int>(std::lround(lamp.stepY * t));
+        const int si = i + stepI[static_cast<std::size_t>(t)];
+        const int sj = j + stepJ[static_cast<std::size_t>(t)];
         const double ray = h + lamp.rise * t / scale_;
         blocked = std::max(blocked, heightAt(si, sj) - ray);
       }
