@@ -343,7 +343,10 @@ QImage PaintButtonTrueColour(const QRect& where, const QString& text, int state)
       for (int i = 0; i < relief.Columns(); ++i) {
         const double d = -sd[static_cast<std::size_t>(j) * relief.Columns() + i] / relief.Scale();
         if (d <= 0.0 || d > 6.0) continue;
-        const double t = 0.32 * std::exp(-d / 1.8);
+        // It fades out before the picture's edge, which must stay the background's stone.
+        const double edge = DistanceInside(where, relief.SceneX(i), relief.SceneY(j));
+        const double t = 0.32 * std::exp(-d / 1.8) * Clamp01((edge - 2.5) / 3.0);
+        if (t <= 0.0) continue;
         relief.Albedo(i, j) = Mix(relief.Albedo(i, j), Rgb{200, 150, 70}, t);
         relief.Glow(i, j) = std::max(relief.Glow(i, j), t * 0.5);
       }
