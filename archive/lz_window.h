@@ -14,7 +14,8 @@ class LzWindow {
   static constexpr std::uint32_t kSize = 1u << 22;
   static constexpr std::uint32_t kMask = kSize - 1;
 
-  LzWindow() : data_(new std::uint8_t[kSize]()) {}
+  // Not cleared: every copy is checked to reach only bytes written before it.
+  LzWindow() : data_(std::make_unique_for_overwrite<std::uint8_t[]>(kSize)) {}
 
   std::uint64_t pos() const { return pos_; }
   void Put(std::uint8_t b) { data_[std::uint32_t(pos_++) & kMask] = b; }
