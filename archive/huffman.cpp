@@ -57,12 +57,18 @@ void SortWidths(std::vector<int>& keys, std::vector<int>& symbols) {
 
 bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   maxWidth_ = maxWidth;
+  if (maxWidth > kMaxWidth) maxWidth_ = maxWidth = kMaxWidth;
   const std::uint32_t size = 1u << maxWidth;
-  std::fill(table_.begin(), table_.begin() + size, kUnassigned);
-  if (n <= 0 || n > kMaxList || maxWidth > kMaxWidth) return false;
+  if (n <= 0 || n > kMaxList) {
+    std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+    return false;
+  }
   std::uint32_t v[kMaxList];
   for (int i = 0; i < n; ++i) {
-    if (widths[i] < 0 || widths[i] > maxWidth) return false;
+    if (widths[i] < 0 || widths[i] > maxWidth) {
+      std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+      return false;
+    }
     v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
   }
   if (n > 1) Sort(v, 0, n - 1);
@@ -74,12 +80,17 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   for (int j = used - 1; j >= 0; --j) {
     const int width = Key(v[j]);
     const std::uint32_t block = 1u << (maxWidth - width);
-    if (block > size - next) return false;
+    if (block > size - next) {
+      std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+      return false;
+    }
     const int readLength = degenerate ? 1 : width;
     const std::uint16_t e = std::uint16_t((v[j] & 0xFFFF) << 4 | std::uint32_t(readLength));
     std::fill(table_.begin() + next, table_.begin() + next + block, e);
     next += block;
   }
+  // What is left over belongs to no symbol (an incomplete code).
+  std::fill(table_.begin() + next, table_.begin() + size, kUnassigned);
   return true;
 }
 

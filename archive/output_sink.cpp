@@ -46,6 +46,13 @@ void OutputSink::Emit(const std::uint8_t* data, std::size_t size) {
   if (stopped()) return;
   crc_ = CrcUpdate(crc_, data, size);
   total_ += size;
+  if (used_ == 0 && size >= kBufferSize / 2) {
+    // Large pieces go straight to the file, without a copy into the buffer.
+    if (file_ && writeError_ == Status::Ok) writeError_ = file_->Write(data, size);
+    pieceBytes_ += size;
+    pieceContiguous_ = false;
+    size = 0;
+  }
   while (size) {
     if (used_ == kBufferSize) WriteBuffer();
     const std::size_t k = size < kBufferSize - used_ ? size : kBufferSize - used_;
