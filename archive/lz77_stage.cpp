@@ -18,7 +18,7 @@ int Lz77Stage::ReadMainSymbol() {
 Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
                                std::uint64_t historyStart, std::uint32_t dictionarySize,
                                bool modesAllowed) {
-  while (window_.pos() < softStop) {
+  while (window_.pos() < softStop && !br_.overflow()) {
     if (groupCount_ == 0 && !ReadGroup()) return Stop::Error;
     --groupCount_;
     const int s = main_.Decode(br_);
