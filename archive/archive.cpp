@@ -22,7 +22,7 @@ Archive::Archive(const ArchiveOptions& options)
     : options_(options),
       volumes_(options.volume),
       lastReport_(std::chrono::steady_clock::now()),
-      sink_(options.data, &lastReport_) {
+      sink_(options.data, &lastReport_, options.pieceInterval) {
   if (!options_.write) options_.write = SystemWrite;
 }
 

@@ -6,8 +6,10 @@
 
 namespace ace {
 
-OutputSink::OutputSink(DataCallback callback, std::chrono::steady_clock::time_point* lastReport)
-    : callback_(callback), lastReport_(lastReport), buffer_(new std::uint8_t[kBufferSize]) {}
+OutputSink::OutputSink(DataCallback callback, std::chrono::steady_clock::time_point* lastReport,
+                       std::chrono::milliseconds interval)
+    : callback_(callback), lastReport_(lastReport), interval_(interval),
+      buffer_(new std::uint8_t[kBufferSize]) {}
 
 void OutputSink::Begin(PendingFile* file, bool report) {
   file_ = file;
@@ -63,7 +65,7 @@ void OutputSink::Emit(const std::uint8_t* data, std::size_t size) {
     pieceBytes_ += k;
   }
   if (report_ && pieceBytes_ < 0x40000000 &&
-      std::chrono::steady_clock::now() - *lastReport_ >= kPieceInterval) {
+      std::chrono::steady_clock::now() - *lastReport_ >= interval_) {
     Report();
   } else if (report_ && pieceBytes_ >= 0x40000000) {
     Report();  // keeps every count within the callback's 32-bit range
