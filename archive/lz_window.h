@@ -18,6 +18,9 @@ class LzWindow {
   LzWindow() : data_(std::make_unique_for_overwrite<std::uint8_t[]>(kSize)) {}
 
   std::uint64_t pos() const { return pos_; }
+  // For decode loops that keep the position in a register and write back.
+  std::uint8_t* data() { return data_.get(); }
+  void set_pos(std::uint64_t p) { pos_ = p; }
   void Put(std::uint8_t b) { data_[std::uint32_t(pos_++) & kMask] = b; }
   void PutBytes(const std::uint8_t* p, std::size_t n);
   std::uint8_t At(std::uint64_t position) const { return data_[std::uint32_t(position) & kMask]; }
