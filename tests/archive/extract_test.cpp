@@ -258,6 +258,19 @@ TEST(Targets, FolderInTheWayOrMissingDestinationIsAnOpenError) {
   EXPECT_EQ(s.Extract((dest.path() / "missing").string() + "/"), ACE_ERR_OPEN);
 }
 
+TEST(Targets, FileWhereAFolderShouldBeIsAnOpenErrorNotAnUnsafeName) {
+  TempDir dir, dest;
+  WriteFile(dest.path() / "sub", "a file, not a folder");
+  WriteFile(dir.path() / "a.ace", BuildArchive({{.name = "sub\\inner.txt", .data = "x"},
+                                                {.name = "sub\\folder", .data = "", .attributes = 0x10}}));
+  Calls calls;
+  Session s(dir.path() / "a.ace", &calls);
+  const auto r = s.ExtractAll(dest.dest());
+  EXPECT_EQ(r.at("sub\\inner.txt"), ACE_ERR_OPEN);
+  EXPECT_EQ(r.at("sub\\folder"), ACE_ERR_OPEN);
+  EXPECT_EQ(ReadFile(dest.path() / "sub"), "a file, not a folder");
+}
+
 int g_failWith = 0;  // errno the failing write reports
 ssize_t FailingWrite(int, const void*, std::size_t) {
   errno = g_failWith;
