@@ -31,15 +31,16 @@ struct LevelParams {
   int skipAfter;  // literals in a row after which the search starts skipping ahead
   int lazyBelow;  // only matches shorter than this are checked against the next position
   int good;       // once a match this long is found, a quarter of the chain is enough
+  int insertAll;  // matches longer than this enter only their ends into the chains
 };
 
 LevelParams ParamsFor(int level) {
   switch (level) {
-    case 1: return {4, 24, false, 17, 32, 0, 8};
-    case 2: return {4, 32, true, 20, 48, 8, 8};
-    case 3: return {6, 48, true, 21, 64, 12, 12};
-    case 4: return {64, 192, true, 20, 256, 64, 64};
-    default: return {384, kMaxMatch, true, 20, 1024, kMaxMatch, kMaxMatch};
+    case 1: return {3, 24, false, 20, 32, 0, 8, 16};
+    case 2: return {4, 32, true, 20, 48, 8, 8, 32};
+    case 3: return {8, 64, true, 21, 64, 16, 16, 64};
+    case 4: return {64, 192, true, 21, 256, 64, 64, kMaxMatch};
+    default: return {384, kMaxMatch, true, 21, 1024, kMaxMatch, kMaxMatch, kMaxMatch};
   }
 }
 
@@ -423,6 +424,10 @@ void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const Packe
         }
       }
       s.PutMatch(m);
+      if (m.length > s.params.insertAll) {
+        s.InsertUpTo(s.pos + 8);
+        s.inserted = std::max(s.inserted, s.pos + static_cast<std::uint64_t>(m.length) - 8);
+      }
       s.pos += static_cast<std::uint64_t>(m.length);
     }
     if (s.packed.size() >= (1u << 16)) flushPacked();

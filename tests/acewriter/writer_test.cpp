@@ -31,6 +31,7 @@ std::vector<Item> MixedPayload() {
   items.push_back({"bin\\noise.bin", RandomBytes(50000, 2)});
   items.push_back({"bin\\zeros.bin", std::vector<std::uint8_t>(300000, 0)});
   items.push_back({"one.txt", {'x'}});
+  items.push_back({"seventeen.txt", TextBytes(17, 3)});
   auto again = TextBytes(70000, 1);  // the same text again: solid archives should find it
   again[100] ^= 1;
   items.push_back({"docs\\sub\\deeper\\again.txt", again});
@@ -72,7 +73,7 @@ void ExpectRoundTrip(const fs::path& first, const std::vector<Item>& items, cons
       EXPECT_TRUE(found->second->data == it.data) << it.name << ": " << found->second->data.size() << " bytes, expected " << it.data.size();
       EXPECT_EQ(found->second->dosTime, kTime);
       if (!it.data.empty()) {
-        EXPECT_EQ(found->second->method, o.Level > 0 ? 1 : 0) << it.name;
+        EXPECT_EQ(found->second->method, o.Level > 0 && it.data.size() > 16 ? 1 : 0) << it.name;
         EXPECT_EQ(found->second->solid, o.Solid) << it.name;
         EXPECT_EQ(found->second->dictionary, 1u << o.DictionaryBits) << it.name;
       }
@@ -224,6 +225,32 @@ TEST(RoundTrip, SolidArchivesReuseEarlierEntries) {
   EXPECT_GT(blocks[false][2].packed, 199000u);
   EXPECT_EQ(blocks[true][2].flags & 0x8000, 0x8000);
   EXPECT_EQ(blocks[false][2].flags & 0x8000, 0);
+}
+
+TEST(RoundTrip, TinyStoredEntriesFeedTheSolidWindow) {
+  // Each 16-byte entry is stored; the compressed entries after them repeat those
+  // bytes, which a solid stream may copy from the stored entries.
+  std::vector<Item> items;
+  std::vector<std::uint8_t> big;
+  for (int i = 0; i < 6; ++i) {
+    const auto piece = RandomBytes(16, static_cast<std::uint32_t>(40 + i));
+    items.push_back({"tiny" + std::to_string(i), piece});
+    for (int k = 0; k < 3; ++k) big.insert(big.end(), piece.begin(), piece.end());
+    items.push_back({"big" + std::to_string(i), big});
+  }
+  for (bool solid : {true, false}) {
+    TempDir dir;
+    const AceWriterOptions o{solid, 16, 3, 0};
+    const auto volumes = Write(dir / "t.ace", o, items);
+    const DecodedSet set = DecodeSet(volumes[0]);
+    ASSERT_EQ(set.endStatus, ACE_ERR_END);
+    ASSERT_EQ(set.entries.size(), items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      EXPECT_EQ(set.processStatus[i], ACE_OK);
+      EXPECT_TRUE(set.entries[i].data == items[i].data) << items[i].name;
+      EXPECT_EQ(set.entries[i].method, i % 2 == 0 ? 0 : 1) << items[i].name;
+    }
+  }
 }
 
 TEST(RoundTrip, IncompressibleDataAndLongRuns) {
