@@ -35,6 +35,13 @@ struct TBlendSurface {
 // drawn when the target has no palette). Other combinations (1, 2 or 4-bit indices,
 // an indexed source without a palette, more than 32 bits per pixel, a pitch shorter
 // than a row, null pixels) draw nothing.
+//
+// Channel rules: a colour channel the source lacks counts as 0; a source alpha channel
+// scales the source in place of Alpha (below 255); a target alpha channel is left as
+// it was; target bits that belong to no channel are written as 0.
+//
+// The target and source may share memory (a surface drawn onto itself); the pixels are
+// then combined one at a time in reading order.
 void BlendRect(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
                const TRect& srcRect, bool transparent, std::uint32_t colorKey, int alpha);
 

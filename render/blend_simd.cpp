@@ -5,7 +5,7 @@
 // 24 and 32-bit formats: every channel is one byte, so a run is a byte array and the
 // combination is done on all bytes at once; in 32-bit the byte that is no channel is
 // cleared afterwards. 16-bit formats: each channel is taken out of the 16-bit lanes,
-// moved to an 8-bit value, combined and put back.
+// combined at the top of the lane and put back.
 #include "blend_kernels.h"
 
 #if defined(__x86_64__) || defined(_M_X64)
@@ -20,13 +20,6 @@ namespace blend_detail {
 #if BLEND_HAVE_X86
 
 namespace {
-
-// Where the channel's top bit sits above bit 7 (negative: below), and the channel's
-// bits as they lie in its 8-bit value.
-constexpr int ShiftTo8(std::uint32_t mask) { return TChannel{mask}.Low() + TChannel{mask}.Bits() - 8; }
-constexpr std::uint32_t Mask8(std::uint32_t mask) {
-  return ShiftTo8(mask) >= 0 ? mask >> ShiftTo8(mask) : mask << -ShiftTo8(mask);
-}
 
 // ---- SSE2 ----
 
@@ -62,24 +55,33 @@ void BytesRowSse2(std::uint8_t* dst, const std::uint8_t* src, int count, int alp
   }
 }
 
+// 16-bit channels are worked on at the top of their lane: shifted up so that the
+// channel's top bit is bit 15, its 8-bit value is the lane's high byte and the low byte
+// is zero. The scaled value is then the high half of lane times Alpha, and a saturating
+// 16-bit add of two such lanes leaves min(255, sum) in the high byte.
+template <std::uint32_t Mask>
+struct TTopAligned {
+  static constexpr int Up = 16 - (TChannel{Mask}.Low() + TChannel{Mask}.Bits());
+  static constexpr std::uint16_t Top = std::uint16_t(Mask << Up);
+  static constexpr bool BitsBelow = TChannel{Mask}.Low() != 0;  // other channels below it
+  static_assert(TChannel{Mask}.Bits() <= 8 && Up >= 0);
+};
+
 template <std::uint32_t Mask, bool Scaled>
 inline __m128i Channel16Sse2(__m128i s, __m128i d, __m128i alpha16) {
-  constexpr int shift = ShiftTo8(Mask);
-  const __m128i m8 = _mm_set1_epi16(std::int16_t(Mask8(Mask)));
-  __m128i s8, d8;
-  if constexpr (shift >= 0) {
-    s8 = _mm_and_si128(_mm_srli_epi16(s, shift), m8);
-    d8 = _mm_and_si128(_mm_srli_epi16(d, shift), m8);
-  } else {
-    s8 = _mm_and_si128(_mm_slli_epi16(s, -shift), m8);
-    d8 = _mm_and_si128(_mm_slli_epi16(d, -shift), m8);
+  using C = TTopAligned<Mask>;
+  const __m128i top = _mm_set1_epi16(std::int16_t(C::Top));
+  __m128i st = C::Up ? _mm_slli_epi16(s, C::Up) : s;
+  __m128i dt = C::Up ? _mm_slli_epi16(d, C::Up) : d;
+  if constexpr (C::BitsBelow) {
+    st = _mm_and_si128(st, top);
+    dt = _mm_and_si128(dt, top);
   }
-  const __m128i x = Scaled ? _mm_srli_epi16(_mm_mullo_epi16(s8, alpha16), 8) : s8;
-  const __m128i r = _mm_and_si128(_mm_min_epi16(_mm_add_epi16(x, d8), _mm_set1_epi16(255)), m8);
-  if constexpr (shift >= 0)
-    return _mm_slli_epi16(r, shift);
-  else
-    return _mm_srli_epi16(r, -shift);
+  const __m128i x = Scaled ? _mm_slli_epi16(_mm_mulhi_epu16(st, alpha16), 8) : st;
+  __m128i r = _mm_adds_epu16(x, dt);
+  // Keep the channel's bits; moving it back down drops the rest when nothing lies below.
+  if constexpr (C::BitsBelow) r = _mm_and_si128(r, top);
+  return C::Up ? _mm_srli_epi16(r, C::Up) : r;
 }
 
 template <class Format, bool Scaled>
@@ -127,6 +129,9 @@ BLEND_AVX2 void BytesRowAvx2(std::uint8_t* dst, const std::uint8_t* src, int cou
     const __m256i x = Scaled ? ScaleBytesAvx2(s, alpha16) : s;
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_and_si256(_mm256_adds_epu8(x, d), keep));
   }
+  // The 128-bit loops below run without the VEX encoding: clear the upper halves first,
+  // or every one of their instructions waits on them.
+  _mm256_zeroupper();
   if constexpr (bytes == 4) {
     BytesRowSse2<Format, Scaled>(dst + i, src + i, (total - i) / 4, alpha, key);
   } else {
@@ -139,23 +144,18 @@ BLEND_AVX2 void BytesRowAvx2(std::uint8_t* dst, const std::uint8_t* src, int cou
 
 template <std::uint32_t Mask, bool Scaled>
 BLEND_AVX2 inline __m256i Channel16Avx2(__m256i s, __m256i d, __m256i alpha16) {
-  constexpr int shift = ShiftTo8(Mask);
-  const __m256i m8 = _mm256_set1_epi16(std::int16_t(Mask8(Mask)));
-  __m256i s8, d8;
-  if constexpr (shift >= 0) {
-    s8 = _mm256_and_si256(_mm256_srli_epi16(s, shift), m8);
-    d8 = _mm256_and_si256(_mm256_srli_epi16(d, shift), m8);
-  } else {
-    s8 = _mm256_and_si256(_mm256_slli_epi16(s, -shift), m8);
-    d8 = _mm256_and_si256(_mm256_slli_epi16(d, -shift), m8);
+  using C = TTopAligned<Mask>;
+  const __m256i top = _mm256_set1_epi16(std::int16_t(C::Top));
+  __m256i st = C::Up ? _mm256_slli_epi16(s, C::Up) : s;
+  __m256i dt = C::Up ? _mm256_slli_epi16(d, C::Up) : d;
+  if constexpr (C::BitsBelow) {
+    st = _mm256_and_si256(st, top);
+    dt = _mm256_and_si256(dt, top);
   }
-  const __m256i x = Scaled ? _mm256_srli_epi16(_mm256_mullo_epi16(s8, alpha16), 8) : s8;
-  const __m256i r =
-      _mm256_and_si256(_mm256_min_epu16(_mm256_add_epi16(x, d8), _mm256_set1_epi16(255)), m8);
-  if constexpr (shift >= 0)
-    return _mm256_slli_epi16(r, shift);
-  else
-    return _mm256_srli_epi16(r, -shift);
+  const __m256i x = Scaled ? _mm256_slli_epi16(_mm256_mulhi_epu16(st, alpha16), 8) : st;
+  __m256i r = _mm256_adds_epu16(x, dt);
+  if constexpr (C::BitsBelow) r = _mm256_and_si256(r, top);
+  return C::Up ? _mm256_srli_epi16(r, C::Up) : r;
 }
 
 template <class Format, bool Scaled>
@@ -172,6 +172,7 @@ BLEND_AVX2 void Row16Avx2(std::uint8_t* dst, const std::uint8_t* src, int count,
                         Channel16Avx2<Format::Blue.Mask, Scaled>(s, d, alpha16));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * i), r);
   }
+  _mm256_zeroupper();  // as above
   Row16Sse2<Format, Scaled>(dst + 2 * i, src + 2 * i, count - i, alpha, key);
 }
 

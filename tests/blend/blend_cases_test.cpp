@@ -3,6 +3,8 @@
 #include <climits>
 #include <memory>
 
+#include <gtest/gtest.h>
+
 #include "blend_test_support.h"
 
 namespace blend_test {
@@ -203,26 +205,31 @@ TEST(BlendGeometry, TopClipAndScalingUpRepeatNearestSamples) {
   });
 }
 
-TEST(BlendGeometry, EndCheckRefusesSamplesPastTheSource) {
-  // 10 source columns into 5 target columns: du = 131070, and 5 * du >> 16 = 9 passes;
-  // starting the source rectangle at column 1 would reach column 10 and is refused.
-  TGuardedSurface source(11, 1, pf::Xrgb8888);
-  MarkPositions(source);
+// The positions run up to the end of the source rectangle but never past it. (A source
+// rectangle that passes the bounds check always passes the end check: the position after
+// the last pixel is at most SrcRect.Right * 65535.)
+TEST(BlendGeometry, SamplesStayInsideTheSourceRectangleEnd) {
+  TGuardedSurface eleven(11, 1, pf::Xrgb8888), ten(10, 1, pf::Xrgb8888);
+  MarkPositions(eleven);
+  MarkPositions(ten);
+  auto sampled = [](const TGuardedSurface& target) {
+    std::vector<int> columns;
+    for (int x = 0; x < target.Width(); ++x) columns.push_back(SampledX(target.Get(x, 0)));
+    return columns;
+  };
   ForEachPath([&](TBlendPath) {
     TGuardedSurface target(5, 1, pf::Xrgb8888);
-    BlendRect(target.Surface(), source.Surface(), TRect{0, 0, 5, 1}, TRect{0, 0, 10, 1}, false, 0, 255);
-    EXPECT_EQ(SampledX(target.Get(4, 0)), 7);
+    // 10 columns into 5: du = 131070; positions 0, 131070, 262140, 393210, 524280.
+    BlendRect(target.Surface(), eleven.Surface(), TRect{0, 0, 5, 1}, TRect{0, 0, 10, 1}, false, 0, 255);
+    EXPECT_EQ(sampled(target), (std::vector<int>{0, 1, 3, 5, 7}));
+    // From column 1 the start is 65535, still column 0; the last position 589815 is column 8.
     target.Fill(0);
-    BlendRect(target.Surface(), source.Surface(), TRect{0, 0, 5, 1}, TRect{1, 0, 11, 1}, false, 0, 255);
-    // uStart = 65535 and (5 * 131070 + 65535) >> 16 = 10 < 11: drawn from column 0.
-    EXPECT_EQ(SampledX(target.Get(0, 0)), 0);
-    EXPECT_EQ(SampledX(target.Get(4, 0)), 8);
-    TGuardedSurface narrow(10, 1, pf::Xrgb8888);
-    MarkPositions(narrow);
-    target.Fill(0x777777);
-    // On a 10-wide source the same rectangle ends at column 10: refused.
-    BlendRect(target.Surface(), narrow.Surface(), TRect{0, 0, 5, 1}, TRect{1, 0, 10, 1}, false, 0, 255);
-    EXPECT_EQ(target.Get(0, 0), 0x777777u);
+    BlendRect(target.Surface(), eleven.Surface(), TRect{0, 0, 5, 1}, TRect{1, 0, 11, 1}, false, 0, 255);
+    EXPECT_EQ(sampled(target), (std::vector<int>{0, 2, 4, 6, 8}));
+    // 9 columns into 5 on a 10-wide source: du = 117963, the last position 537387 is column 8.
+    target.Fill(0);
+    BlendRect(target.Surface(), ten.Surface(), TRect{0, 0, 5, 1}, TRect{1, 0, 10, 1}, false, 0, 255);
+    EXPECT_EQ(sampled(target), (std::vector<int>{0, 2, 4, 6, 8}));
   });
 }
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <memory>
 
+#include <gtest/gtest.h>
+
 #include "blend_test_support.h"
 
 namespace blend_test {

@@ -2,8 +2,6 @@
 // held against, and helpers to compare pixels.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>

@@ -84,6 +84,15 @@ TEST(MidiWriter, FormatOneForSeveralTracksAndMetaEvents) {
   EXPECT_EQ(Bytes(out.end() - 12, out.end()), signature);
 }
 
+TEST(MidiWriter, TrackReferencesSurviveMoreTracks) {
+  midi::Song song(480);
+  midi::Track& first = song.AddTrack();
+  for (int i = 0; i < 100; ++i) song.AddTrack();
+  first.Note(0, 10, 0, 60, 100);  // through the reference taken before the others
+  EXPECT_EQ(song.Tracks().front().EventCount(), 2u);
+  EXPECT_EQ(song.Encode().size(), 14u + 101u * 12u + 8u);  // empty tracks are end-of-track only
+}
+
 TEST(MidiWriter, RejectsWhatAFileCannotHold) {
   midi::Track t;
   EXPECT_THROW(t.NoteOn(0, 16, 60, 100), std::invalid_argument);

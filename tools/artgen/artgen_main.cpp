@@ -4,6 +4,7 @@
 //   artgen --demo DIR      the demo release pictures as PNG files
 //   artgen --preview DIR   PNG previews of everything, and a composed main screen
 #include "main_window_art.h"
+#include "demo_art.h"
 #include "previews.h"
 #include "small_pictures.h"
 
@@ -47,6 +48,10 @@ int main(int argc, char** argv) {
       for (artgen::IndexedPicture& p : artgen::PaintDialogPictures()) all.push_back(std::move(p));
       for (const artgen::IndexedPicture& p : all)
         WriteFile(dir + "/" + QString::fromStdString(p.name) + ".tdib", artgen::StoredForm(p));
+    } else if (mode == "--demo") {
+      for (const auto& [name, image] : artgen::PaintDemoPictures())
+        if (!image.save(dir + "/" + name + ".png", "PNG"))
+          throw std::runtime_error("cannot write " + (dir + "/" + name + ".png").toStdString());
     } else if (mode == "--preview") {
       artgen::WritePreviews(dir);
     } else {

@@ -323,16 +323,35 @@ QImage PaintBackgroundTrueColour() {
 QImage PaintButtonTrueColour(const QRect& where, const QString& text, int state) {
   Relief relief(where, kScale, kMargin);
   PaintStone(relief);
-  QFont font = EngravingFont(18);
-  font.setLetterSpacing(QFont::AbsoluteSpacing, text == "install" ? 0.6 : 1.2);
+  QFont font = TitleFont(18);
+  font.setLetterSpacing(QFont::AbsoluteSpacing, text == "install" ? 0.8 : 1.4);
   QPainterPath path = CentredText(font, text, QRectF(where).adjusted(0, 0, 0, 0));
   const double room = where.width() - 10.0;
   if (path.boundingRect().width() > room) {
     const double f = room / path.boundingRect().width();
     font.setPixelSize(static_cast<int>(18 * f));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
     path = CentredText(font, text, QRectF(where));
   }
-  Carve(relief, relief.Mask([&](QPainter& p) { p.drawPath(path); }), ButtonInlay(state));
+  // Held down, the lettering sinks a pixel towards the lower right.
+  if (state == 3) path.translate(1, 1);
+  const std::vector<float> mask = relief.Mask([&](QPainter& p) { p.drawPath(path); });
+  if (state == 2) {
+    // Under the pointer the gold throws a faint warm light on the stone around it.
+    const std::vector<double> sd = SignedDistance(mask, relief.Columns(), relief.Rows());
+    for (int j = 0; j < relief.Rows(); ++j)
+      for (int i = 0; i < relief.Columns(); ++i) {
+        const double d = -sd[static_cast<std::size_t>(j) * relief.Columns() + i] / relief.Scale();
+        if (d <= 0.0 || d > 6.0) continue;
+        // It fades out before the picture's edge, which must stay the background's stone.
+        const double edge = DistanceInside(where, relief.SceneX(i), relief.SceneY(j));
+        const double t = 0.32 * std::exp(-d / 1.8) * Clamp01((edge - 2.5) / 3.0);
+        if (t <= 0.0) continue;
+        relief.Albedo(i, j) = Mix(relief.Albedo(i, j), Rgb{200, 150, 70}, t);
+        relief.Glow(i, j) = std::max(relief.Glow(i, j), t * 0.5);
+      }
+  }
+  Carve(relief, mask, ButtonInlay(state));
   return relief.Shade();
 }
 

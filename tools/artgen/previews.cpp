@@ -1,5 +1,7 @@
 #include "previews.h"
 
+#include "demo_art.h"
+#include "fonts.h"
 #include "main_window_art.h"
 #include "small_pictures.h"
 #include "stored_picture.h"
@@ -38,7 +40,48 @@ void WritePreviews(const QString& dir) {
     p.drawImage(kNfoButton.topLeft(), pictures["info_nfo2"]);
     p.drawImage(kQuitButton.topLeft(), pictures["info_quit3"]);
   }
-  Save(screen, dir + "/main_screen.png");
+  Save(screen, dir + "/main_screen_empty.png");
+
+  std::map<QString, QImage> demo;
+  for (const auto& [name, image] : PaintDemoPictures()) demo[name] = image;
+
+  // Each slide at the peak of its fade, as the blend shows it over the black window:
+  // every channel scaled by 252/256.
+  auto peak = [](QImage slide) {
+    slide = slide.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < slide.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(slide.scanLine(y));
+      for (int x = 0; x < slide.width(); ++x)
+        line[x] = qRgb(qRed(line[x]) * 252 >> 8, qGreen(line[x]) * 252 >> 8, qBlue(line[x]) * 252 >> 8);
+    }
+    return slide;
+  };
+  const char* slides[] = {"screen_default", "screen_features", "screen_screenshots"};
+  for (const char* name : slides) {
+    QImage shown = screen;
+    QPainter p(&shown);
+    p.drawImage(kSlideWindow.topLeft(), peak(demo[name]));
+    p.end();
+    Save(shown, dir + "/main_screen_" + name + ".png");
+  }
+
+  // The progress screen half-way: the picture, both bars partly filled, the lines of
+  // text in white at their places.
+  QImage progress = screen;
+  {
+    QPainter p(&progress);
+    p.drawImage(kSlideWindow.topLeft(), demo["screen_install"]);
+    p.drawImage(60, 150, demo["progbar1"].copy(0, 0, 4 * 57, 36));
+    p.drawImage(60, 250, demo["progbar2"].copy(0, 0, (378 / 3) * 2, 36));
+    QFont font = SansFont(11, false);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(60, 130 + 11, "File: harbour\\data\\charts.pak");
+    p.drawText(60, 230 + 11, "Archive [2/3]: lantern.c00");
+    p.drawText(60, 315 + 11, "Press 'ESC' to cancel..");
+  }
+  Save(progress, dir + "/progress_screen.png");
+  Save(Magnify(demo["progbar1"].copy(0, 0, 120, 36), 4), dir + "/progbar_zoom.png");
   Save(Magnify(screen.copy(0, 0, 250, 110), 3), dir + "/title_zoom.png");
   Save(Magnify(screen.copy(0, 340, 280, 62), 4), dir + "/buttons_zoom.png");
 

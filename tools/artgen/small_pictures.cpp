@@ -109,20 +109,24 @@ std::vector<IndexedPicture> PaintDialogPictures() {
   Put(network, 3, 3, "kkkkkk");
   out.push_back(FromMap("NETWORK", network));
 
-  // A disc riding out on its tray.
-  std::vector<std::string> cdrom = {
-      "....kkkkkkk.....",
-      "..kk5ss5ss4kk...",
-      ".k5ssuuuuuss4k..",
-      ".k5su44k44us4k..",
-      ".k4ss4k.k4ss3k..",
-      "5555555555555551",
-      "5444444444444421",
-      "54kkkkkkkkkkk321",
-      "5422222222222g21",
-      "1111111111111111",
-      "................",
-  };
+  // A disc in front of a small casing with its tray slot and lamp.
+  std::vector<std::string> cdrom(11, std::string(16, '.'));
+  const char* casing[] = {"5555555551", "5444444421", "5433333321", "54kkkkkk21",
+                          "5433333321", "543333g321", "5422222221", "1111111111"};
+  for (int row = 0; row < 8; ++row) Put(cdrom, 6, row + 2, casing[row]);
+  const char* disc[] = {"...kkkkk...", ".kk555sskk.", ".k555sss4k.", "k5555ss444k",
+                        "k55s333u44k", "k5ss3.3uu4k", "kssu333u44k", "ksuuu4444sk",
+                        ".ku44444sk.", ".kk44443kk.", "...kkkkk..."};
+  for (int row = 0; row < 11; ++row) {
+    const std::string line = disc[row];
+    for (std::size_t col = 0; col < line.size(); ++col) {
+      // Outside the disc's outline the casing shows through; the hole shows the background.
+      const bool outside = (row == 0 || row == 10) ? (col < 3 || col > 7)
+                           : (row == 1 || row == 2 || row == 8 || row == 9) ? (col == 0 || col == 10)
+                                                                                : false;
+      if (!outside) cdrom[static_cast<std::size_t>(row)][col] = line[col];
+    }
+  }
   out.push_back(FromMap("CDROM", cdrom));
 
   // A memory chip on gold legs.
@@ -164,8 +168,8 @@ std::vector<IndexedPicture> PaintDialogPictures() {
       "..aaaaa.........",
       ".acdddca........",
       ".acbbbbaaaaaaa..",
-      ".acbaaaaaaaaaba.",
-      ".acba.........a.",
+      ".acbbbbbbbbbbba.",
+      ".acbbbbbbbbbbba.",
       ".acaaaaaaaaaaaaa",
       ".acadddddddddda.",
       ".acdcccccccccca.",

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,10 @@ class Track {
 class Song {
  public:
   explicit Song(int ticksPerQuarter = 480);
+  // The reference stays valid while the song lives, however many tracks follow.
   Track& AddTrack();
-  std::vector<Track>& Tracks() { return tracks_; }
-  const std::vector<Track>& Tracks() const { return tracks_; }
+  std::deque<Track>& Tracks() { return tracks_; }
+  const std::deque<Track>& Tracks() const { return tracks_; }
   int TicksPerQuarter() const { return division_; }
 
   // The complete file: "MThd" chunk (format 1, or 0 for a single track) and one
@@ -71,7 +73,7 @@ class Song {
 
  private:
   int division_;
-  std::vector<Track> tracks_;
+  std::deque<Track> tracks_;
 };
 
 }  // namespace midi
