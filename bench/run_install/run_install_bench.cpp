@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -40,7 +41,7 @@ std::string gSelf;
 std::vector<std::uint8_t> Payload(int seed) {
   static const char* words[] = {"install", "release", "volume", "archive", "the", "of", "a", "folder", "data",
                                 "screen", "progress", "entry", "window", "picture", "music", "and", "to", "is"};
-  std::mt19937 rng(std::uint32_t(seed));
+  std::mt19937 rng{std::uint32_t(seed)};
   std::vector<std::uint8_t> out;
   out.reserve(kFileBytes);
   while (out.size() < kFileBytes) {
