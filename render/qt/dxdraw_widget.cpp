@@ -25,12 +25,18 @@ void TDXDrawWidget::ShowFrame(const std::uint8_t* bits, int width, int height, i
   if (frame_.width() != width || frame_.height() != height || frame_.format() != qf)
     frame_ = QImage(width, height, qf);
   const int rowBytes = width * format.BytesPerPixel();
-  for (int y = 0; y < height; ++y) std::memcpy(frame_.scanLine(y), bits + std::ptrdiff_t(y) * pitch, rowBytes);
-  if (qf == QImage::Format_RGB32) {
-    // The surface leaves the unused top byte 0; Qt expects it set in this format.
-    for (int y = 0; y < height; ++y) {
-      auto* p = reinterpret_cast<std::uint32_t*>(frame_.scanLine(y));
-      for (int x = 0; x < width; ++x) p[x] |= 0xFF000000u;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* in = bits + std::ptrdiff_t(y) * pitch;
+    if (qf == QImage::Format_RGB32) {
+      // The surface leaves the unused top byte 0; Qt expects it set in this format.
+      auto* out = reinterpret_cast<std::uint32_t*>(frame_.scanLine(y));
+      for (int x = 0; x < width; ++x) {
+        std::uint32_t v;
+        std::memcpy(&v, in + 4 * x, 4);
+        out[x] = v | 0xFF000000u;
+      }
+    } else {
+      std::memcpy(frame_.scanLine(y), in, rowBytes);
     }
   }
   frameAt_ = at;
@@ -48,8 +54,10 @@ void TDXDrawWidget::paintEvent(QPaintEvent*) {
     showing_ = false;
   }
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::white);
-  if (frame_.isNull()) return;
+  if (frame_.isNull()) {
+    painter.fillRect(rect(), Qt::white);
+    return;
+  }
   // On a high-density screen the art is scaled by a whole number of device pixels
   // and without smoothing, so that it stays sharp.
   const qreal dpr = devicePixelRatioF();
@@ -57,6 +65,13 @@ void TDXDrawWidget::paintEvent(QPaintEvent*) {
   QImage shown = frame_;
   shown.setDevicePixelRatio(dpr / whole);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  const QRectF covered(QPointF(frameAt_), shown.deviceIndependentSize());
+  if (!covered.contains(QRectF(rect()))) {
+    // Only what the frame leaves free shows the window's white.
+    QRegion free(rect());
+    free -= covered.toAlignedRect();
+    for (const QRect& r : free) painter.fillRect(r, Qt::white);
+  }
   painter.drawImage(QPointF(frameAt_), shown);
 }
 

@@ -1,0 +1,145 @@
+// The Qt side of the rendering layer: refresh pacing, the idle slot on Qt's event
+// loop, frames shown in the control's window (also on a high-density screen), and
+// text drawn on surface memory.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <vector>
+
+#include "canvas_text.h"
+#include "direct_draw.h"
+#include "dxdraw_widget.h"
+#include "qt_idle_slot.h"
+#include "refresh_clock.h"
+
+using namespace std::chrono;
+
+TEST(RefreshPacer, WaitsOnlyWhenAFrameWasShownInThisRefresh) {
+  TRefreshPacer pacer(50.0);  // 20 ms refreshes
+  const auto now = TRefreshPacer::Clock::now();
+  EXPECT_EQ(pacer.ShowTime(now), now) << "nothing shown yet: at once";
+  pacer.Shown(now);
+  const auto next = pacer.ShowTime(now + milliseconds(1));
+  EXPECT_GT(next, now);
+  EXPECT_LE(next - now, milliseconds(20)) << "the next refresh, not later";
+  pacer.Shown(next);
+  const auto later = next + milliseconds(45);
+  EXPECT_EQ(pacer.ShowTime(later), later) << "a refresh has passed since the last frame: no wait";
+}
+
+TEST(RefreshPacer, NonsenseRatesFallBackTo60Hz) {
+  TRefreshPacer pacer(0.0);
+  EXPECT_DOUBLE_EQ(pacer.RefreshRate(), 60.0);
+  pacer.SetRefreshRate(144.0);
+  EXPECT_DOUBLE_EQ(pacer.RefreshRate(), 144.0);
+}
+
+TEST(IdleSlot, RunsItsHandlerFromTheEventLoopUntilEmptied) {
+  QtIdleSlot slot;
+  int runs = 0;
+  slot.SetIdleHandler([&](bool& done) {
+    done = false;
+    if (++runs == 5) slot.SetIdleHandler(nullptr);
+  });
+  for (int i = 0; i < 200 && runs < 5; ++i) QTest::qWait(5);
+  EXPECT_EQ(runs, 5);
+  QTest::qWait(30);
+  EXPECT_EQ(runs, 5) << "an empty slot runs nothing";
+}
+
+TEST(IdleSlot, WaitsTheDelayItIsGivenInsteadOfSpinning) {
+  QtIdleSlot slot;
+  int runs = 0;
+  slot.SetDelaySource([] { return 1000; });  // far longer than the test waits
+  slot.SetIdleHandler([&](bool& done) {
+    done = false;
+    ++runs;
+  });
+  QTest::qWait(100);
+  EXPECT_EQ(runs, 1) << "after the first pass the slot waits for the delay";
+  EXPECT_TRUE(slot.ApplicationActive());
+}
+
+namespace {
+std::vector<std::uint8_t> Frame(int w, int h, std::uint32_t seed) {
+  std::vector<std::uint8_t> bits(std::size_t(w) * h * 4);
+  for (std::size_t i = 0; i < bits.size(); i += 4) {
+    const std::uint32_t v = (std::uint32_t(i) * 2654435761u) ^ seed;
+    bits[i] = std::uint8_t(v);
+    bits[i + 1] = std::uint8_t(v >> 8);
+    bits[i + 2] = std::uint8_t(v >> 16);
+    bits[i + 3] = 0;
+  }
+  return bits;
+}
+}  // namespace
+
+TEST(HighDensity, FramesAreScaledByWholeDevicePixelsWithoutSmoothing) {
+  QWidget window;
+  TDXDrawWidget widget(&window);
+  window.resize(40, 30);
+  widget.setGeometry(0, 0, 40, 30);
+  window.show();
+  const auto bits = Frame(40, 30, 7);
+  widget.ShowFrame(bits.data(), 40, 30, 40 * 4, pixel_formats::Xrgb8888, QPoint(0, 0));
+  const QImage shot = widget.grab().toImage();
+  const int scale = int(widget.devicePixelRatioF());
+  ASSERT_GE(scale, 1);
+  ASSERT_EQ(shot.width(), 40 * scale) << "the window keeps its logical size";
+  for (int y = 0; y < 30; y += 7)
+    for (int x = 0; x < 40; x += 9) {
+      std::uint32_t raw;
+      std::memcpy(&raw, &bits[(std::size_t(y) * 40 + x) * 4], 4);
+      for (int dy = 0; dy < scale; ++dy)
+        for (int dx = 0; dx < scale; ++dx)
+          EXPECT_EQ(shot.pixel(x * scale + dx, y * scale + dy) & 0xFFFFFFu, raw & 0xFFFFFFu)
+              << "pixel " << x << "," << y << " at scale " << scale;
+    }
+}
+
+TEST(DXDrawWidget, ShowsFramesOfEverySurfaceFormat) {
+  QWidget window;
+  TDXDrawWidget widget(&window);
+  widget.setGeometry(0, 0, 8, 4);
+  window.show();
+  // One red pixel in each format.
+  const std::uint16_t red565 = 0xF800, red555 = 0x7C00;
+  const std::uint8_t red888[3] = {0, 0, 0xFF};
+  widget.ShowFrame(reinterpret_cast<const std::uint8_t*>(&red565), 1, 1, 2, pixel_formats::Rgb565, QPoint());
+  EXPECT_EQ(widget.Frame().pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
+  widget.ShowFrame(reinterpret_cast<const std::uint8_t*>(&red555), 1, 1, 2, pixel_formats::Rgb555, QPoint());
+  EXPECT_EQ(widget.Frame().pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
+  widget.ShowFrame(red888, 1, 1, 3, pixel_formats::Rgb888, QPoint());
+  EXPECT_EQ(widget.Frame().pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
+  EXPECT_EQ(widget.FramesShown(), 3);
+}
+
+TEST(CanvasText, DrawsWhiteTextOnSurfaceMemoryAndKeepsTheUnusedByte) {
+  InstallQtCanvasTextRenderer();
+  TDirectDraw display(pixel_formats::Xrgb8888);
+  TDirectDrawSurface surface(display);
+  surface.SetSize(120, 20);
+  surface.Fill(0);
+  TDirectDrawSurfaceCanvas& canvas = surface.Canvas();
+  canvas.BrushClear = true;
+  canvas.FontColor = RGB(255, 255, 255);
+  canvas.TextOut(2, 2, "Press 'ESC'");
+  canvas.Release();
+  int white = 0, stray = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 120; ++x) {
+      const std::uint32_t p = surface.Pixel(x, y);
+      white += p == 0x00FFFFFFu;
+      stray += (p >> 24) != 0;
+    }
+  EXPECT_GT(white, 20);
+  EXPECT_EQ(stray, 0);
+  EXPECT_EQ(surface.Pixel(119, 19), 0u) << "a transparent background leaves the rest";
+}
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
