@@ -28,6 +28,7 @@ enum : int {
   ACE_ERR_ENCRYPTED = 131,     // entry is encrypted
   ACE_ERR_UNKNOWN_METHOD = 132,// entry compressed with an unknown method
   ACE_ERR_UNSAFE_NAME = 133,   // entry name would leave the destination folder: not written
+  ACE_ERR_CANCELLED = 134,     // ACEProcessFile: the data callback answered 0; nothing written
 };
 
 // Operations of ACEProcessFile.
@@ -46,7 +47,10 @@ enum : int {
 // The volume callback: volumePath is the full path of the next volume.
 using TACEVolumeCallback = int (*)(void* context, const char* volumePath, int mode);
 // The data callback: one piece of the current entry has been written (or tested).
-// The pieces of one entry add up to its EntrySize. Answer 1 to go on, 0 to abandon
+// The pieces of one entry add up to its EntrySize. A piece is reported once at
+// least 50 ms have passed since the previous report, and at the end of the entry.
+// `data` points at the piece's bytes while all of them are still in memory, and is
+// null otherwise: use the count. Answer 1 to go on, 0 to abandon
 // the entry (ACEProcessFile then returns and leaves no file under the entry's name).
 using TACEDataCallback = int (*)(void* context, const std::uint8_t* data, std::int32_t count);
 

@@ -1,0 +1,92 @@
+// The archive reader as a C++ class: the four calls of unace.h are thin wrappers
+// around it, and the tests and the aceextract tool may use it directly.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bit_reader.h"
+#include "decoder.h"
+#include "headers.h"
+#include "lz_window.h"
+#include "output_sink.h"
+#include "safe_writer.h"
+#include "status.h"
+#include "volume_set.h"
+
+namespace ace {
+
+enum class Operation { Skip = 0, Test = 1, Extract = 2 };
+
+struct Entry {
+  std::string name;        // as stored (backslashes)
+  std::string volumePath;  // volume holding the entry's first segment
+  std::uint64_t size = 0;
+  std::uint64_t packedSize = 0;  // over all segments (when they can be found)
+  std::uint32_t fileTime = 0;
+  std::uint32_t attributes = 0;
+  std::uint32_t crc = 0;         // of the whole entry (last segment's field)
+  std::uint8_t method = 0;
+  std::uint8_t quality = 0;
+  std::uint32_t dictionarySize = 0;
+  bool encrypted = false;
+  bool solid = false;
+  bool directory = false;
+  std::string comment;
+};
+
+struct ArchiveOptions {
+  VolumeCallback volume;
+  DataCallback data;
+  WriteFunction write = nullptr;    // null: the system's write
+  std::uint64_t maxEntrySize = ~std::uint64_t(0);  // larger entries are refused (TooLarge)
+  std::array<std::uint64_t, 8>* modeBytes = nullptr;  // bytes per blocked-method mode
+};
+
+class Archive {
+ public:
+  explicit Archive(const ArchiveOptions& options);
+  ~Archive();
+  Archive(const Archive&) = delete;
+  Archive& operator=(const Archive&) = delete;
+
+  Status Open(const std::string& path);
+  const MainHeader& mainHeader() const { return volumes_.mainHeader(); }
+  // Moves to the next entry (finishing the current one first). End at the end.
+  Status ReadHeader(Entry& entry);
+  // Skips, tests or extracts the entry last read. `destination` is the folder.
+  Status Process(Operation op, const std::string& destination);
+  // Gives the folders made by directory entries their time stamps again (writing
+  // their contents changed them). Called by the destructor too.
+  void Close();
+
+ private:
+  enum class State { NoEntry, Ready, Partial, Done, Finished };
+
+  Status FinishPending();
+  bool Decodable() const;
+  Status StartDecoder();
+  Status Decode(OutputSink* sink);
+  Status DecodeIntoNothing();
+  Status DataFailure(Status decoderStatus) const;
+
+  ArchiveOptions options_;
+  VolumeSet volumes_;
+  std::unique_ptr<LzWindow> window_;
+  std::unique_ptr<BitReader> bits_;
+  std::unique_ptr<EntryDecoder> decoder_;
+  std::chrono::steady_clock::time_point lastReport_;
+  OutputSink sink_;
+  State state_ = State::NoEntry;
+  FileHeader header_;
+  Entry entry_;
+  bool solidArchive_ = false;
+  std::vector<std::pair<std::string, std::pair<std::vector<std::string>, std::uint32_t>>> folders_;
+};
+
+}  // namespace ace

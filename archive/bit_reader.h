@@ -1,0 +1,60 @@
+// Reads the packed bit stream: 32-bit little-endian words, each consumed from its
+// top bit down. Peeking past the end yields zero bits; consuming past the end sets a
+// sticky overflow flag that the decoders check once per step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "byte_source.h"
+
+namespace ace {
+
+class BitReader {
+ public:
+  explicit BitReader(ByteSource* source);
+
+  // Next n bits (0 <= n <= 32) without consuming them.
+  std::uint32_t Peek(int n) {
+    if (count_ < n) Fill();
+    return n == 0 ? 0u : std::uint32_t(bits_ >> (64 - n));
+  }
+  void Skip(int n) {
+    if (count_ < n) {
+      Fill();
+      if (count_ < n) {
+        overflow_ = true;
+        bits_ = 0;
+        count_ = 0;
+        return;
+      }
+    }
+    bits_ <<= n;
+    count_ -= n;
+  }
+  std::uint32_t Read(int n) {
+    std::uint32_t v = Peek(n);
+    Skip(n);
+    return v;
+  }
+  // Makes at least 33 bits available when the stream still has them.
+  void Fill();
+
+  bool overflow() const { return overflow_; }
+
+ private:
+  bool Reload();
+
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  ByteSource* source_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool sourceDone_ = false;
+  std::uint64_t bits_ = 0;  // MSB-aligned; bits below the valid ones are zero
+  int count_ = 0;
+  bool overflow_ = false;
+};
+
+}  // namespace ace

@@ -1,0 +1,45 @@
+// Prefix codes described by code widths: the sort that decides which symbol gets
+// which code, the single-level lookup table, and the reader of stored width tables.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "bit_reader.h"
+
+namespace ace {
+
+// Sorts keys into descending order together with their symbols, with the archive's
+// own partition-exchange procedure (its tie order decides the codes).
+void SortWidths(std::vector<int>& keys, std::vector<int>& symbols);
+
+class HuffmanTable {
+ public:
+  static constexpr std::uint16_t kUnassigned = 0xFFFF;
+
+  // Builds the lookup table for `widths` (exactly as many as the stream stored)
+  // with maximum width maxWidth. False when the widths are invalid.
+  bool Build(const std::vector<int>& widths, int maxWidth);
+
+  // Decodes one symbol; -1 when the code met is unassigned.
+  int Decode(BitReader& br) const {
+    std::uint16_t e = table_[br.Peek(maxWidth_)];
+    if (e == kUnassigned) return -1;
+    br.Skip(e & 15);
+    return e >> 4;
+  }
+
+  int maxWidth() const { return maxWidth_; }
+  // Entry of the table: symbol << 4 | reading length, or kUnassigned.
+  std::uint16_t entry(std::uint32_t index) const { return table_[index]; }
+
+ private:
+  int maxWidth_ = 0;
+  std::vector<std::uint16_t> table_;
+};
+
+// Reads a stored width table (count, lo/hi, the small width code, runs, difference
+// coding) for an alphabet of `alphabet` symbols and builds the code into `out`.
+bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out);
+
+}  // namespace ace

@@ -1,0 +1,60 @@
+#include "lz77_stage.h"
+
+namespace ace {
+
+bool Lz77Stage::ReadGroup() {
+  if (!ReadCode(br_, 11, 284, main_)) return false;
+  if (!ReadCode(br_, 11, 256, lengths_)) return false;
+  groupCount_ = br_.Read(15);
+  return groupCount_ != 0 && !br_.overflow();
+}
+
+int Lz77Stage::ReadMainSymbol() {
+  if (groupCount_ == 0 && !ReadGroup()) return -1;
+  --groupCount_;
+  return main_.Decode(br_);
+}
+
+Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
+                               std::uint64_t historyStart, std::uint32_t dictionarySize,
+                               bool modesAllowed) {
+  while (window_.pos() < softStop) {
+    if (groupCount_ == 0 && !ReadGroup()) return Stop::Error;
+    --groupCount_;
+    const int s = main_.Decode(br_);
+    if (s < 0) return Stop::Error;
+    if (s < 256) {
+      window_.Put(std::uint8_t(s));
+      continue;
+    }
+    std::uint32_t d;
+    std::uint32_t length;
+    if (s < 260) {
+      const int k = s - 256;
+      d = history_.Repeat(k);
+      const int t = lengths_.Decode(br_);
+      if (t < 0) return Stop::Error;
+      length = std::uint32_t(t) + (k <= 1 ? 2 : 3);
+    } else if (s < kModeSymbol) {
+      const int b = s - 260;
+      d = b < 2 ? std::uint32_t(b) : (1u << (b - 1)) + br_.Read(b - 1);
+      const int t = lengths_.Decode(br_);
+      if (t < 0) return Stop::Error;
+      length = std::uint32_t(t) + (d <= 255 ? 2 : d <= 8191 ? 3 : 4);
+      history_.Push(d);
+    } else {
+      if (!modesAllowed) return Stop::Error;
+      return Stop::ModeSymbol;
+    }
+    const std::uint64_t distance = std::uint64_t(d) + 1;
+    const std::uint64_t pos = window_.pos();
+    if (distance > dictionarySize || distance > pos - historyStart ||
+        distance > LzWindow::kSize || length > hardStop - pos) {
+      return Stop::Error;
+    }
+    window_.Copy(std::uint32_t(distance), length);
+  }
+  return br_.overflow() ? Stop::Error : Stop::Limit;
+}
+
+}  // namespace ace

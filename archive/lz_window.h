@@ -1,0 +1,79 @@
+// The history shared by all entries of an archive: a circular buffer of 4 MiB (the
+// largest dictionary). pos() counts every byte ever put in, so positions stay
+// comparable across entries of a solid stream.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace ace {
+
+class LzWindow {
+ public:
+  static constexpr std::uint32_t kSize = 1u << 22;
+  static constexpr std::uint32_t kMask = kSize - 1;
+
+  LzWindow() : data_(new std::uint8_t[kSize]()) {}
+
+  std::uint64_t pos() const { return pos_; }
+  void Put(std::uint8_t b) { data_[std::uint32_t(pos_++) & kMask] = b; }
+  void PutBytes(const std::uint8_t* p, std::size_t n);
+  std::uint8_t At(std::uint64_t position) const { return data_[std::uint32_t(position) & kMask]; }
+
+  // Appends `length` bytes copied from `distance` bytes back (1 <= distance <= kSize).
+  // The copy may overlap itself; callers have checked the distance.
+  void Copy(std::uint32_t distance, std::uint32_t length) {
+    std::uint32_t dst = std::uint32_t(pos_) & kMask;
+    std::uint32_t src = (dst - distance) & kMask;
+    pos_ += length;
+    if (dst + length <= kSize && src + length <= kSize) {
+      std::uint8_t* d = data_.get() + dst;
+      const std::uint8_t* s = data_.get() + src;
+      if (distance >= length) {
+        std::memcpy(d, s, length);
+      } else if (distance >= 8) {
+        // Forward copy in 8-byte steps: each step reads bytes already written.
+        std::uint32_t k = 0;
+        for (; k + 8 <= length; k += 8) std::memcpy(d + k, s + k, 8);
+        for (; k < length; ++k) d[k] = s[k];
+      } else {
+        for (std::uint32_t k = 0; k < length; ++k) d[k] = s[k];
+      }
+      return;
+    }
+    for (std::uint32_t k = 0; k < length; ++k) {
+      data_[(dst + k) & kMask] = data_[(src + k) & kMask];
+    }
+  }
+
+  // Calls f(pointer, size) for the one or two contiguous spans of [from, to); the
+  // range must still be in the window (to - from <= kSize).
+  template <class F>
+  void ForEachSpan(std::uint64_t from, std::uint64_t to, F&& f) const {
+    while (from < to) {
+      std::uint32_t start = std::uint32_t(from) & kMask;
+      std::uint64_t n = to - from;
+      if (n > kSize - start) n = kSize - start;
+      f(data_.get() + start, std::size_t(n));
+      from += n;
+    }
+  }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::uint64_t pos_ = 0;
+};
+
+inline void LzWindow::PutBytes(const std::uint8_t* p, std::size_t n) {
+  while (n) {
+    std::uint32_t start = std::uint32_t(pos_) & kMask;
+    std::size_t k = n < kSize - start ? n : kSize - start;
+    std::memcpy(data_.get() + start, p, k);
+    pos_ += k;
+    p += k;
+    n -= k;
+  }
+}
+
+}  // namespace ace

@@ -1,0 +1,128 @@
+#include "sound_decoder.h"
+
+#include <cstdlib>
+
+namespace ace {
+namespace {
+
+int SByte(int x) { return int(std::int8_t(std::uint8_t(x & 0xFF))); }
+
+int BitLength(unsigned x) {
+  int n = 0;
+  while (x) {
+    ++n;
+    x >>= 1;
+  }
+  return n;
+}
+
+}  // namespace
+
+SoundDecoder::SoundDecoder(int mode) {
+  switch (mode) {
+    case 3: channels_ = 1; map_ = {0, 0, 0, 0}; break;
+    case 4: channels_ = 2; map_ = {0, 1, 0, 1}; break;
+    case 5: channels_ = 3; map_ = {0, 1, 0, 2}; break;
+    default: channels_ = 3; map_ = {1, 0, 2, 0}; break;
+  }
+}
+
+int SoundDecoder::ReadSymbol(BitReader& br, int model) {
+  if (groupCount_ == 0) {
+    for (int m = 0; m < 3 * channels_; ++m) {
+      if (!ReadCode(br, 10, 289, models_[m])) return -1;
+    }
+    groupCount_ = br.Read(15);
+    if (groupCount_ == 0 || br.overflow()) return -1;
+  }
+  --groupCount_;
+  return models_[model].Decode(br);
+}
+
+SoundDecoder::Result SoundDecoder::Next(BitReader& br, std::uint64_t index, std::uint8_t& out) {
+  const int ch = map_[index & 3];
+  Channel& c = state_[ch];
+  int v = 0;
+  switch (c.state) {
+    case Channel::kNormal: {
+      const int s = ReadSymbol(br, 3 * ch + c.model);
+      if (s < 0) return Result::Error;
+      if (s == kModeSymbol) return Result::ModeInstruction;
+      if (s >= 32) {
+        v = s - 32;
+        c.adapt = ((7 * c.adapt) >> 3) + v;
+        c.model = c.adapt > 40 ? 1 : 0;
+      } else if (s == 0) {
+        c.state = Channel::kAfter;
+      } else {
+        c.state = Channel::kRun;
+        c.run = s - 1;
+      }
+      break;
+    }
+    case Channel::kRun:
+      if (c.run == 0) {
+        c.state = Channel::kAfter;
+      } else {
+        --c.run;
+      }
+      break;
+    case Channel::kAfter: {
+      const int s = ReadSymbol(br, 3 * ch + 2);
+      if (s < 0) return Result::Error;
+      if (s == kModeSymbol) return Result::ModeInstruction;
+      v = s;
+      c.state = Channel::kNormal;
+      break;
+    }
+  }
+  const int residual = (v & 1) ? -((v + 1) >> 1) : v >> 1;
+  const int q = (8 * c.last + c.coef[0] * c.delta[0] + c.coef[1] * c.delta[1] +
+                 c.coef[2] * c.delta[2] + c.coef[3] * c.delta[3]) >> 3;
+  const int predicted = c.cost[0] > c.cost[1] ? c.last : q;
+  out = std::uint8_t((residual + predicted) & 0xFF);
+  Update(c, q, out);
+  return Result::Byte;
+}
+
+void SoundDecoder::Update(Channel& c, int q, std::uint8_t outByte) {
+  const int s = SByte(outByte);
+  ++c.count;
+  const int u = 8 * SByte(q - s);
+  for (int k = 0; k < 4; ++k) {
+    c.err[2 * k] += std::abs(u - c.delta[k]);
+    c.err[2 * k + 1] += std::abs(u + c.delta[k]);
+  }
+  c.err[8] += std::abs(u);
+  const int t = SByte(s - c.last);
+  c.cost[0] += BitLength(unsigned(std::abs(SByte(u / 8))));
+  c.cost[1] += BitLength(unsigned(std::abs(SByte(c.last - s))));
+  c.last = s;
+  if (c.count % 32 == 0) {
+    int z = 0;
+    for (int k = 1; k < 9; ++k) {
+      if (c.err[k] < c.err[z]) z = k;
+    }
+    c.err.fill(0);
+    if (z < 8) {
+      const int k = z >> 1;
+      if ((z & 1) == 0) {
+        if (c.coef[k] >= -16) --c.coef[k];
+      } else if (c.coef[k] <= 16) {
+        ++c.coef[k];
+      }
+    }
+    if (c.count % 256 == 0) {
+      for (int i = 0; i < 2; ++i) {
+        c.cost[i] -= c.snap[i];
+        c.snap[i] = c.cost[i];
+      }
+    }
+  }
+  c.delta[3] = c.delta[2];
+  c.delta[2] = c.delta[1];
+  c.delta[1] = t - c.delta[0];
+  c.delta[0] = t;
+}
+
+}  // namespace ace

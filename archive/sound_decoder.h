@@ -1,0 +1,48 @@
+// SOUND sections: per-channel adaptive prediction with Huffman-coded residuals.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "bit_reader.h"
+#include "huffman.h"
+
+namespace ace {
+
+class SoundDecoder {
+ public:
+  static constexpr int kModeSymbol = 288;
+
+  // mode 3..6: 8-bit mono, 16-bit stereo, 32-bit variants A and B.
+  explicit SoundDecoder(int mode);
+
+  enum class Result { Byte, ModeInstruction, Error };
+  // Decodes the section's next byte; `indexInSection` counts from 0 per section.
+  Result Next(BitReader& br, std::uint64_t indexInSection, std::uint8_t& out);
+
+ private:
+  struct Channel {
+    enum { kNormal, kRun, kAfter } state = kNormal;
+    int run = 0;
+    int adapt = 0;
+    int model = 0;  // 0 or 1: which of the first two models NORMAL reads with
+    int last = 0;   // previous sample, signed byte
+    std::array<int, 4> delta{};
+    std::array<int, 4> coef{};
+    std::array<int, 9> err{};
+    std::array<int, 2> cost{};
+    std::array<int, 2> snap{};
+    std::uint32_t count = 0;
+  };
+
+  int ReadSymbol(BitReader& br, int model);
+  void Update(Channel& c, int predicted, std::uint8_t outByte);
+
+  int channels_;
+  std::array<int, 4> map_;
+  std::array<HuffmanTable, 9> models_;
+  std::array<Channel, 3> state_;
+  std::uint32_t groupCount_ = 0;
+};
+
+}  // namespace ace

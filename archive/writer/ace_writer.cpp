@@ -1,0 +1,532 @@
+#include "ace_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <limits>
+#include <optional>
+#include <set>
+#include <system_error>
+
+#include "ace_crc.h"
+#include "lz77_encoder.h"
+
+namespace fs = std::filesystem;
+using acewriter::AceCrc;
+using acewriter::AceCrcUpdate;
+using acewriter::kAceCrcStart;
+
+namespace {
+
+constexpr std::uint16_t kHasData = 0x0001;
+constexpr std::uint16_t kFromPrevious = 0x1000;
+constexpr std::uint16_t kToNext = 0x2000;
+constexpr std::uint16_t kSolidEntry = 0x8000;
+constexpr std::uint16_t kMainMultiVolume = 0x0800;
+constexpr std::uint16_t kMainSolid = 0x8000;
+constexpr std::uint32_t kAttrReadOnly = 0x01;
+constexpr std::uint32_t kAttrDirectory = 0x10;
+constexpr std::uint32_t kAttrArchive = 0x20;
+constexpr std::size_t kMaxNameBytes = 259;
+constexpr std::uint64_t kSmallStored = 16;  // stored entries this small are kept whole
+constexpr std::size_t kMainHeaderBytes = 31;
+constexpr std::size_t kFileHeaderFixed = 35;
+
+void PutU8(std::vector<std::uint8_t>& v, std::uint32_t x) { v.push_back(static_cast<std::uint8_t>(x)); }
+void PutU16(std::vector<std::uint8_t>& v, std::uint32_t x) {
+  PutU8(v, x);
+  PutU8(v, x >> 8);
+}
+void PutU32(std::vector<std::uint8_t>& v, std::uint32_t x) {
+  PutU16(v, x);
+  PutU16(v, x >> 16);
+}
+
+// Fills in HEAD_SIZE and HEAD_CRC of a block whose first four bytes are reserved.
+void Seal(std::vector<std::uint8_t>& h) {
+  const std::size_t size = h.size() - 4;
+  h[2] = static_cast<std::uint8_t>(size);
+  h[3] = static_cast<std::uint8_t>(size >> 8);
+  const std::uint32_t crc = AceCrc(std::span(h).subspan(4));
+  h[0] = static_cast<std::uint8_t>(crc);
+  h[1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
+std::vector<std::uint8_t> MainHeader(std::uint16_t flags, int volume, std::uint32_t created) {
+  std::vector<std::uint8_t> h(4, 0);
+  PutU8(h, 0);
+  PutU16(h, flags);
+  for (char c : std::string("**ACE**")) PutU8(h, static_cast<std::uint8_t>(c));
+  PutU8(h, 10);  // needs the 1.0 extractor
+  PutU8(h, 20);  // written by a 2.0-level program
+  PutU8(h, 3);   // Unix
+  PutU8(h, static_cast<std::uint32_t>(volume));
+  PutU32(h, created);
+  for (int i = 0; i < 8; ++i) PutU8(h, 0);
+  PutU8(h, 0);  // no AV string
+  Seal(h);
+  return h;
+}
+
+struct Entry {
+  std::string name;
+  std::uint32_t originalSize = 0;
+  std::uint32_t dosTime = 0;
+  std::uint32_t attributes = 0;
+  std::uint8_t method = 0;
+  std::uint8_t quality = 0;
+  std::uint16_t params = 0;
+  std::uint16_t flags = kHasData;
+};
+
+std::vector<std::uint8_t> FileHeader(const Entry& e, std::uint16_t extraFlags, std::uint32_t packed,
+                                     std::uint32_t crc) {
+  std::vector<std::uint8_t> h(4, 0);
+  PutU8(h, 1);
+  PutU16(h, e.flags | extraFlags);
+  PutU32(h, packed);
+  PutU32(h, e.originalSize);
+  PutU32(h, e.dosTime);
+  PutU32(h, e.attributes);
+  PutU32(h, crc);
+  PutU8(h, e.method);
+  PutU8(h, e.quality);
+  PutU16(h, e.params);
+  PutU16(h, 0);
+  PutU16(h, static_cast<std::uint32_t>(e.name.size()));
+  for (char c : e.name) PutU8(h, static_cast<std::uint8_t>(c));
+  Seal(h);
+  return h;
+}
+
+std::uint32_t DosTimeOf(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  int year = tm.tm_year + 1900;
+  if (year < 1980) return (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
+  if (year > 2107) year = 2107, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 59;
+  return (static_cast<std::uint32_t>(year - 1980) << 25) | (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
+         (static_cast<std::uint32_t>(tm.tm_mday) << 16) | (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
+         (static_cast<std::uint32_t>(tm.tm_min) << 5) | (static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2));
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+std::uint32_t AceDosTime(fs::file_time_type time) {
+  const auto sys = std::chrono::file_clock::to_sys(time);
+  return DosTimeOf(std::chrono::system_clock::to_time_t(sys));
+}
+
+std::filesystem::path AceVolumeName(const fs::path& firstVolume, int index) {
+  if (index == 0) return firstVolume;
+  if (index < 0 || index > 255) throw AceWriterError("a volume set has at most 256 volumes");
+  std::string name = firstVolume.filename().string();
+  if (name.size() < 4 || name[name.size() - 4] != '.')
+    throw AceWriterError("volume name '" + name + "' has no three-letter extension");
+  char ext[8];
+  if (index <= 100)
+    std::snprintf(ext, sizeof ext, "c%02d", index - 1);
+  else
+    std::snprintf(ext, sizeof ext, "%03d", index - 1);
+  name.replace(name.size() - 3, 3, ext);
+  return firstVolume.parent_path() / name;
+}
+
+std::string AceArchiveName(const std::string& input) {
+  std::string name = input;
+  std::replace(name.begin(), name.end(), '/', '\\');
+  if (!name.empty() && name.back() == '\\') name.pop_back();
+  auto refuse = [&](const std::string& why) -> AceWriterError {
+    return AceWriterError("entry name '" + input + "' " + why);
+  };
+  if (name.empty()) throw refuse("is empty");
+  if (name.size() > kMaxNameBytes) throw refuse("is longer than 259 bytes");
+  if (name.front() == '\\') throw refuse("is absolute");
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) throw refuse("contains a control character");
+    if (c >= 0x80) throw refuse("contains characters outside ASCII, which the archive's code page cannot carry");
+    if (std::strchr(":*?\"<>|", c)) throw refuse(std::string("contains the character '") + char(c) + "'");
+  }
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find('\\', start);
+    if (end == std::string::npos) end = name.size();
+    const std::string part = name.substr(start, end - start);
+    if (part.empty()) throw refuse("has an empty path component");
+    if (part == "." || part == "..") throw refuse("has a '" + part + "' component");
+    start = end + 1;
+  }
+  return name;
+}
+
+struct AceWriter::Impl {
+  fs::path first;
+  AceWriterOptions options;
+  std::unique_ptr<acewriter::Lz77Encoder> encoder;
+  std::uint16_t mainFlags = 0;
+  std::uint32_t created = 0;
+
+  std::vector<fs::path> finals, temps;
+  std::FILE* file = nullptr;
+  std::uint64_t written = 0;  // bytes in the current volume
+  bool failed = false, finished = false;
+
+  std::set<std::string> files;        // lower-cased names of all entries but folders
+  std::set<std::string> directories;  // lower-cased folder names
+
+  // The entry whose last packed byte has not been written yet ("open"), and the
+  // complete entries without packed data queued behind it. A volume may only end
+  // inside an entry's data, so that byte decides where the volume can be cut.
+  bool open = false;
+  Entry openEntry;
+  long long segmentAt = 0;  // offset of the open segment's header in the volume
+  std::uint64_t segmentPacked = 0;
+  bool segmentContinued = false;
+  std::uint32_t crc = kAceCrcStart;  // of the original bytes of the open entry read so far
+  std::optional<std::uint8_t> held;
+  std::vector<std::vector<std::uint8_t>> queued;
+
+  ~Impl() {
+    if (file) std::fclose(file);
+    if (!finished) {
+      std::error_code ec;
+      for (const auto& t : temps) fs::remove(t, ec);
+    }
+  }
+
+  std::uint64_t Remaining() const {
+    return options.VolumeSize == 0 ? std::numeric_limits<std::uint64_t>::max() : options.VolumeSize - written;
+  }
+
+  std::string VolumeLabel() const { return finals.empty() ? first.string() : finals.back().string(); }
+
+  void Write(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+      throw AceWriterError("cannot write volume '" + VolumeLabel() + "': " + std::strerror(errno));
+    written += bytes.size();
+  }
+
+  void CloseVolume() {
+    if (!file) return;
+    std::FILE* f = file;
+    file = nullptr;
+    if (std::fclose(f) != 0) throw AceWriterError("cannot complete volume '" + VolumeLabel() + "': " + std::strerror(errno));
+  }
+
+  void OpenVolume() {
+    CloseVolume();
+    const int index = static_cast<int>(finals.size());
+    if (index > 255) throw AceWriterError("the archive needs more than 256 volumes; choose a larger volume size");
+    const fs::path final = AceVolumeName(first, index);
+    fs::path temp = final;
+    temp += ".part";
+    file = std::fopen(temp.c_str(), "wb");
+    if (!file) throw AceWriterError("cannot create volume '" + temp.string() + "': " + std::strerror(errno));
+    finals.push_back(final);
+    temps.push_back(temp);
+    written = 0;
+    Write(MainHeader(mainFlags, index, created));
+  }
+
+  void Seek(long long at) {
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0)
+      throw AceWriterError("cannot seek in volume '" + VolumeLabel() + "'");
+  }
+
+  void BeginSegment(bool continued) {
+    segmentAt = static_cast<long long>(written);
+    segmentPacked = 0;
+    segmentContinued = continued;
+    Write(FileHeader(openEntry, continued ? kFromPrevious : 0, 0, kAceCrcStart));
+  }
+
+  // Rewrites the open segment's header with its final size and checksum.
+  void SealSegment(bool continuesInNext) {
+    if (segmentPacked > 0xFFFFFFFFu) throw AceWriterError("entry '" + openEntry.name + "' packs to 4 GiB or more");
+    const std::uint16_t flags = (segmentContinued ? kFromPrevious : 0) | (continuesInNext ? kToNext : 0);
+    const auto header = FileHeader(openEntry, flags, static_cast<std::uint32_t>(segmentPacked), crc);
+    const std::uint64_t end = written;
+    Seek(segmentAt);
+    written = static_cast<std::uint64_t>(segmentAt);
+    Write(header);
+    Seek(static_cast<long long>(end));
+    written = end;
+  }
+
+  void CheckFits(std::uint64_t need, const std::string& what) const {
+    if (need > Remaining())
+      throw AceWriterError("the volume size " + std::to_string(options.VolumeSize) + " is too small for " + what);
+  }
+
+  // Writes packed bytes of the open entry, moving on to a new volume when full.
+  void PutPacked(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+      if (Remaining() == 0) {
+        SealSegment(true);
+        OpenVolume();
+        CheckFits(kFileHeaderFixed + openEntry.name.size() + 1, "entry '" + openEntry.name + "'");
+        BeginSegment(true);
+      }
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(Remaining(), bytes.size()));
+      Write(bytes.first(n));
+      segmentPacked += n;
+      bytes = bytes.subspan(n);
+    }
+  }
+
+  // Takes packed output of the open entry, always keeping its newest byte back.
+  void Feed(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    if (held) {
+      const std::uint8_t b = *held;
+      PutPacked(std::span(&b, 1));
+    }
+    PutPacked(bytes.first(bytes.size() - 1));
+    held = bytes.back();
+  }
+
+  // Completes the open entry and writes the queued ones, so that `following`
+  // more bytes can go into the current volume right after them.
+  void Settle(std::uint64_t following) {
+    std::uint64_t queuedBytes = 0;
+    for (const auto& q : queued) queuedBytes += q.size();
+    if (!open) {
+      CheckFits(queuedBytes + following, "the entries before the first file data");
+    } else {
+      const std::uint8_t last = *held;
+      if (1 + queuedBytes + following <= Remaining()) {
+        PutPacked(std::span(&last, 1));
+        SealSegment(false);
+      } else {
+        // End the volume inside the open entry, so that readers go on to the next.
+        SealSegment(true);
+        OpenVolume();
+        CheckFits(kFileHeaderFixed + openEntry.name.size() + 1 + queuedBytes + following,
+                  "the entries that follow '" + openEntry.name + "'");
+        BeginSegment(true);
+        PutPacked(std::span(&last, 1));
+        SealSegment(false);
+      }
+      open = false;
+      held.reset();
+    }
+    for (const auto& q : queued) Write(q);
+    queued.clear();
+  }
+
+  void Queue(std::vector<std::uint8_t> block) {
+    if (!open && options.VolumeSize == 0) {
+      Write(block);
+      return;
+    }
+    queued.push_back(std::move(block));
+  }
+
+  Entry MakeEntry(const std::string& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
+    if (size > 0xFFFFFFFFu) throw AceWriterError("entry '" + name + "' is 4 GiB or larger");
+    Entry e;
+    e.name = name;
+    e.originalSize = static_cast<std::uint32_t>(size);
+    e.dosTime = dosTime;
+    e.attributes = attributes;
+    e.quality = static_cast<std::uint8_t>(options.Level);
+    e.params = static_cast<std::uint16_t>(options.DictionaryBits - 10);
+    e.method = options.Level > 0 ? 1 : 0;
+    return e;
+  }
+
+  void AddFolderEntry(const std::string& name, std::uint32_t dosTime) {
+    const std::string key = Lower(name);
+    if (directories.count(key)) return;
+    if (files.count(key)) throw AceWriterError("entry '" + name + "' is already in the archive as a file");
+    AddParents(name, dosTime);
+    directories.insert(key);
+    Entry e = MakeEntry(name, 0, dosTime, kAttrDirectory);
+    Queue(FileHeader(e, 0, 0, kAceCrcStart));
+  }
+
+  void AddParents(const std::string& name, std::uint32_t dosTime) {
+    const std::size_t cut = name.rfind('\\');
+    if (cut != std::string::npos) AddFolderEntry(name.substr(0, cut), dosTime);
+  }
+
+  std::string ClaimFileName(const std::string& input, std::uint32_t dosTime) {
+    const std::string name = AceArchiveName(input);
+    const std::string key = Lower(name);
+    if (files.count(key) || directories.count(key)) throw AceWriterError("entry '" + name + "' is already in the archive");
+    AddParents(name, dosTime);
+    files.insert(key);
+    return name;
+  }
+
+  // One file entry whose `size` bytes come from `read`.
+  void AddData(Entry e, const acewriter::ByteReader& read) {
+    const std::uint64_t size = e.originalSize;
+    if (size == 0) {
+      e.method = 0;
+      Queue(FileHeader(e, 0, 0, kAceCrcStart));
+      return;
+    }
+    if (options.Solid) e.flags |= kSolidEntry;
+    if (encoder && !options.Solid) encoder->StartIndependentEntry();
+
+    auto readExactly = [&](std::uint8_t* dst, std::size_t n) {
+      std::size_t got = 0;
+      while (got < n) {
+        const std::size_t r = read(dst + got, n - got);
+        if (r == 0) throw AceWriterError("entry '" + e.name + "': the source ended before its announced size");
+        got += r;
+      }
+    };
+
+    if (e.method == 0 && size <= kSmallStored) {
+      std::array<std::uint8_t, kSmallStored> data{};
+      readExactly(data.data(), static_cast<std::size_t>(size));
+      const auto bytes = std::span(data).first(static_cast<std::size_t>(size));
+      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), AceCrc(bytes));
+      block.insert(block.end(), bytes.begin(), bytes.end());
+      Queue(std::move(block));
+      return;
+    }
+
+    const std::size_t headerBytes = kFileHeaderFixed + e.name.size();
+    Settle(headerBytes + 1);
+    open = true;
+    openEntry = e;
+    crc = kAceCrcStart;
+    held.reset();
+    BeginSegment(false);
+
+    if (e.method == 0) {
+      std::vector<std::uint8_t> chunk(1 << 16);
+      for (std::uint64_t left = size; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        readExactly(chunk.data(), n);
+        const auto bytes = std::span(chunk).first(n);
+        crc = AceCrcUpdate(crc, bytes);
+        Feed(bytes);
+        left -= n;
+      }
+    } else {
+      try {
+        encoder->Encode(
+            size,
+            [&](std::uint8_t* dst, std::size_t capacity) {
+              const std::size_t got = read(dst, capacity);
+              crc = AceCrcUpdate(crc, std::span(dst, got));
+              return got;
+            },
+            [&](std::span<const std::uint8_t> bytes) { Feed(bytes); });
+      } catch (const AceWriterError&) {
+        throw;
+      } catch (const std::runtime_error& err) {
+        throw AceWriterError("entry '" + e.name + "': " + err.what());
+      }
+    }
+  }
+
+  template <class F>
+  void Guarded(F&& f) {
+    if (finished) throw AceWriterError("the archive is already finished");
+    if (failed) throw AceWriterError("the archive cannot be continued after an earlier error");
+    try {
+      f();
+    } catch (const AceWriterError&) {
+      failed = true;
+      throw;
+    } catch (const std::exception& err) {
+      failed = true;
+      throw AceWriterError(err.what());
+    }
+  }
+};
+
+AceWriter::AceWriter(fs::path firstVolume, AceWriterOptions options) : impl_(std::make_unique<Impl>()) {
+  Impl& w = *impl_;
+  if (options.DictionaryBits < 10 || options.DictionaryBits > 22)
+    throw AceWriterError("the dictionary size must be 2^10 .. 2^22 bytes (bits 10..22)");
+  if (options.Level < 0 || options.Level > 5) throw AceWriterError("the compression level must be 0..5");
+  if (options.VolumeSize != 0) {
+    if (options.VolumeSize < 128) throw AceWriterError("the volume size must be at least 128 bytes");
+    if (Lower(firstVolume.extension().string()) != ".ace")
+      throw AceWriterError("the first volume of a multi-volume set must be named *.ace");
+  }
+  w.first = std::move(firstVolume);
+  w.options = options;
+  w.mainFlags = static_cast<std::uint16_t>((options.Solid ? kMainSolid : 0) | (options.VolumeSize ? kMainMultiVolume : 0));
+  w.created = DosTimeOf(std::time(nullptr));
+  if (options.Level > 0) w.encoder = std::make_unique<acewriter::Lz77Encoder>(options.DictionaryBits, options.Level);
+  w.OpenVolume();
+}
+
+AceWriter::~AceWriter() = default;
+
+void AceWriter::AddDirectory(const std::string& archiveName, fs::file_time_type mtime) {
+  impl_->Guarded([&] { impl_->AddFolderEntry(AceArchiveName(archiveName), AceDosTime(mtime)); });
+}
+
+void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) {
+  impl_->Guarded([&] {
+    std::error_code ec;
+    const auto status = fs::status(source, ec);
+    if (ec || !fs::is_regular_file(status)) throw AceWriterError("'" + source.string() + "' is not a readable file");
+    const std::uint64_t size = fs::file_size(source, ec);
+    if (ec) throw AceWriterError("cannot read the size of '" + source.string() + "'");
+    const auto mtime = fs::last_write_time(source, ec);
+    const std::uint32_t dosTime = ec ? DosTimeOf(std::time(nullptr)) : AceDosTime(mtime);
+    const bool writable = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) != fs::perms::none;
+    std::FILE* in = std::fopen(source.c_str(), "rb");
+    if (!in) throw AceWriterError("cannot open '" + source.string() + "': " + std::strerror(errno));
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> guard(in, &std::fclose);
+    const std::string name = impl_->ClaimFileName(archiveName, dosTime);
+    Entry e = impl_->MakeEntry(name, size, dosTime, kAttrArchive | (writable ? 0 : kAttrReadOnly));
+    impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {
+      const std::size_t got = std::fread(dst, 1, n, in);
+      if (got == 0 && std::ferror(in)) throw AceWriterError("cannot read '" + source.string() + "'");
+      return got;
+    });
+  });
+}
+
+void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::uint8_t> data, std::uint32_t dosTime,
+                         std::uint32_t attributes) {
+  impl_->Guarded([&] {
+    if (attributes & kAttrDirectory) throw AceWriterError("entry '" + archiveName + "': file data with the folder attribute");
+    const std::string name = impl_->ClaimFileName(archiveName, dosTime);
+    Entry e = impl_->MakeEntry(name, data.size(), dosTime, attributes);
+    std::size_t at = 0;
+    impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {
+      const std::size_t take = std::min(n, data.size() - at);
+      if (take) std::memcpy(dst, data.data() + at, take);
+      at += take;
+      return take;
+    });
+  });
+}
+
+std::vector<fs::path> AceWriter::Finish() {
+  Impl& w = *impl_;
+  w.Guarded([&] {
+    w.Settle(0);
+    w.CloseVolume();
+    for (std::size_t i = 0; i < w.temps.size(); ++i) {
+      std::error_code ec;
+      fs::rename(w.temps[i], w.finals[i], ec);
+      if (ec) {
+        for (std::size_t j = 0; j < i; ++j) fs::remove(w.finals[j], ec);
+        throw AceWriterError("cannot rename '" + w.temps[i].string() + "' to its final name: " + ec.message());
+      }
+    }
+    w.finished = true;
+  });
+  return w.finals;
+}

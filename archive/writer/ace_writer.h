@@ -1,0 +1,64 @@
+// Writes ACE archive sets: one volume or several, solid or not, entries stored or
+// compressed with method 1 (LZ77). The sets open in the original ACE extractors
+// and in our own reader (unace.h).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class AceWriterError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct AceWriterOptions {
+  bool Solid = true;
+  int DictionaryBits = 22;        // 10..22: a dictionary of 1 KiB .. 4 MiB
+  int Level = 3;                  // 0 stores everything, 1 (fastest) .. 5 (best)
+  std::uint64_t VolumeSize = 0;   // largest size of one volume; 0 = a single volume
+};
+
+// Builds one archive set. Every failure throws AceWriterError with a message that
+// names the entry or volume concerned; after a failure the writer accepts nothing
+// more, and a writer destroyed without a successful Finish leaves no volume behind.
+class AceWriter {
+ public:
+  AceWriter(std::filesystem::path firstVolume, AceWriterOptions options);
+  ~AceWriter();
+  AceWriter(const AceWriter&) = delete;
+  AceWriter& operator=(const AceWriter&) = delete;
+
+  // A folder entry. Missing parent folders of any entry are added automatically,
+  // before it; adding a folder that is already in the archive does nothing.
+  void AddDirectory(const std::string& archiveName, std::filesystem::file_time_type mtime);
+  // A file read from `source` in pieces (memory use does not grow with its size).
+  // The attributes come from the file: archive bit, read-only when nobody may write it.
+  void AddFile(const std::string& archiveName, const std::filesystem::path& source);
+  // A file from memory with the given DOS time stamp and DOS attribute bits.
+  void AddBytes(const std::string& archiveName, std::span<const std::uint8_t> data,
+                std::uint32_t dosTime, std::uint32_t attributes);
+  // Completes the set and gives it its final names. Returns the volumes in order.
+  std::vector<std::filesystem::path> Finish();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// The name of volume `index` (0 = the first) of the set whose first volume is
+// `firstVolume`: .ace, then .c00 ... .c99, then .100, .101 ...
+std::filesystem::path AceVolumeName(const std::filesystem::path& firstVolume, int index);
+
+// The stored form of an entry name: '/' becomes '\', and names that are empty,
+// absolute, carry a drive letter, contain "." or ".." components or empty ones,
+// control or non-ASCII characters, or are longer than 259 bytes are refused with
+// AceWriterError.
+std::string AceArchiveName(const std::string& name);
+
+// A DOS time stamp (local time) for a file time; clamped to 1980..2107.
+std::uint32_t AceDosTime(std::filesystem::file_time_type time);

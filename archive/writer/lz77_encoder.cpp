@@ -1,0 +1,377 @@
+#include "lz77_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cassert>
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "bit_writer.h"
+#include "huffman_encoder.h"
+
+namespace acewriter {
+namespace {
+
+constexpr int kMainSymbols = 284;
+constexpr int kLengthSymbols = 256;
+constexpr int kMaxWidth = 11;
+constexpr int kMaxMatch = 257;        // longest copy every distance form can express
+constexpr int kGroupSymbols = 32767;  // the group count is a 15-bit field
+constexpr std::size_t kLookahead = 2 * kMaxMatch + 8;
+
+struct LevelParams {
+  int chain;  // candidates examined per position
+  int nice;   // a match this long ends the search
+  bool lazy;  // also try the next position before taking a match
+  int hashBits;
+};
+
+LevelParams ParamsFor(int level) {
+  switch (level) {
+    case 1: return {4, 24, false, 15};
+    case 2: return {12, 48, true, 16};
+    case 3: return {32, 96, true, 17};
+    case 4: return {128, 192, true, 17};
+    default: return {512, kMaxMatch, true, 18};
+  }
+}
+
+int BitLength(std::uint32_t x) { return x == 0 ? 0 : 32 - std::countl_zero(x); }
+
+int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int max) {
+  int n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    while (n + 8 <= max) {
+      std::uint64_t x, y;
+      std::memcpy(&x, a + n, 8);
+      std::memcpy(&y, b + n, 8);
+      if (x != y) return n + std::countr_zero(x ^ y) / 8;
+      n += 8;
+    }
+  }
+  while (n < max && a[n] == b[n]) ++n;
+  return n;
+}
+
+// Smallest copy length of a new distance d (the stored value, distance - 1).
+int LengthBase(std::uint32_t d) { return d <= 255 ? 2 : (d <= 8191 ? 3 : 4); }
+int RepeatBase(int k) { return k <= 1 ? 2 : 3; }
+
+struct Symbol {
+  std::uint16_t main;
+  std::uint8_t length;      // length symbol, for main >= 256
+  std::uint8_t extraBits;   // distance bits, for main >= 262
+  std::uint32_t extra;
+};
+
+struct Match {
+  int length = 0;
+  std::uint32_t distance = 0;  // 1-based
+  int repeat = -1;             // index into the distance history, or -1
+  int gain = INT_MIN;          // estimated saving against literals, 1/16 bit
+};
+
+}  // namespace
+
+struct Lz77Encoder::State {
+  State(int bits, int level) : params(ParamsFor(level)) {
+    window = std::uint64_t{1} << bits;
+    mask = static_cast<std::uint32_t>(window - 1);
+    const std::uint64_t step = std::max<std::uint64_t>(window, 1u << 18);
+    capacity = static_cast<std::size_t>(window + step + 4 * kLookahead);
+    buffer.resize(capacity);
+    head.assign(std::size_t{1} << params.hashBits, 0);
+    prev.assign(static_cast<std::size_t>(window), 0);
+    pos = window + 1;
+    bufferStart = pos;
+    inserted = pos;
+    limit = pos;
+    for (auto& p : mainPrice) p = 9 * 16;
+    for (int s = 256; s < kMainSymbols; ++s) mainPrice[static_cast<std::size_t>(s)] = 7 * 16;
+    for (auto& p : lengthPrice) p = 6 * 16;
+    symbols.reserve(kGroupSymbols);
+  }
+
+  LevelParams params;
+  std::uint64_t window;
+  std::uint32_t mask;
+  std::size_t capacity;
+  std::vector<std::uint8_t> buffer;
+  std::uint64_t bufferStart;  // stream position of buffer[0]
+  std::size_t bufferLength = 0;
+  std::uint64_t pos;       // next byte to encode
+  std::uint64_t inserted;  // next position to enter into the hash chains
+  std::uint64_t limit;     // first position copies may refer to
+  std::uint64_t tableBase = 0;
+  std::vector<std::uint32_t> head;
+  std::vector<std::uint32_t> prev;
+  std::array<std::uint32_t, 4> history{};
+
+  std::array<int, kMainSymbols> mainPrice{};
+  std::array<int, kLengthSymbols> lengthPrice{};
+  int literalAverage = 8 * 16;
+
+  std::vector<Symbol> symbols;
+  std::array<std::uint32_t, kMainSymbols> mainCount{};
+  std::array<std::uint32_t, kLengthSymbols> lengthCount{};
+  std::vector<std::uint8_t> packed;
+  BitWriter* bits = nullptr;
+
+  std::uint64_t BufferEnd() const { return bufferStart + bufferLength; }
+  std::uint8_t* At(std::uint64_t p) { return buffer.data() + (p - bufferStart); }
+
+  std::uint32_t Hash(std::uint64_t p) {
+    const std::uint8_t* b = At(p);
+    const std::uint32_t v = (std::uint32_t{b[0]} << 16) | (std::uint32_t{b[1]} << 8) | b[2];
+    return (v * 2654435761u) >> (32 - params.hashBits);
+  }
+
+  void Rebase() {
+    if (pos - tableBase < 0xE0000000u) return;
+    const std::uint64_t delta = pos - tableBase - (window + 1);
+    auto shift = [delta](std::uint32_t& v) { v = v > delta ? static_cast<std::uint32_t>(v - delta) : 0; };
+    for (auto& v : head) shift(v);
+    for (auto& v : prev) shift(v);
+    tableBase += delta;
+  }
+
+  // Frees space at the end of the buffer, keeping the window behind `pos`.
+  void MakeRoom() {
+    if (bufferLength < capacity) return;
+    const std::uint64_t keep = std::max(bufferStart, pos - window);
+    const std::size_t drop = static_cast<std::size_t>(keep - bufferStart);
+    assert(drop > 0);
+    std::memmove(buffer.data(), buffer.data() + drop, bufferLength - drop);
+    bufferStart = keep;
+    bufferLength -= drop;
+  }
+
+  // Enters every position before `upTo` whose three hash bytes are present.
+  void InsertUpTo(std::uint64_t upTo) {
+    const std::uint64_t end = std::min(upTo, BufferEnd() >= 2 ? BufferEnd() - 2 : 0);
+    for (; inserted < end; ++inserted) {
+      const std::uint32_t h = Hash(inserted);
+      prev[static_cast<std::size_t>(inserted & mask)] = head[h];
+      head[h] = static_cast<std::uint32_t>(inserted - tableBase);
+    }
+  }
+
+  int NewDistanceCost(std::uint32_t d, int length) const {
+    const int b = BitLength(d);
+    return mainPrice[static_cast<std::size_t>(260 + b)] + (b >= 2 ? (b - 1) * 16 : 0) +
+           lengthPrice[static_cast<std::size_t>(length - LengthBase(d))];
+  }
+  int RepeatCost(int k, int length) const {
+    return mainPrice[static_cast<std::size_t>(256 + k)] +
+           lengthPrice[static_cast<std::size_t>(length - RepeatBase(k))];
+  }
+
+  Match FindMatch(std::uint64_t p, std::uint64_t entryEnd) {
+    Match best;
+    const int maxLen = static_cast<int>(std::min<std::uint64_t>(kMaxMatch, entryEnd - p));
+    if (maxLen < 2) return best;
+    const std::uint8_t* cur = At(p);
+    const std::uint64_t reach = std::min<std::uint64_t>(window, p - limit);
+
+    for (int k = 0; k < 4; ++k) {
+      const std::uint64_t dist = std::uint64_t{history[static_cast<std::size_t>(k)]} + 1;
+      if (dist > reach) continue;
+      bool seen = false;
+      for (int j = 0; j < k; ++j) seen |= history[static_cast<std::size_t>(j)] == history[static_cast<std::size_t>(k)];
+      if (seen) continue;
+      const int len = MatchLength(cur, cur - dist, maxLen);
+      if (len < RepeatBase(k)) continue;
+      const int gain = len * literalAverage - RepeatCost(k, len);
+      if (gain > best.gain) best = {len, static_cast<std::uint32_t>(dist), k, gain};
+    }
+    if (maxLen < 3 || best.length >= params.nice || best.length >= maxLen) return best;
+
+    int longest = std::max(best.length, 2);
+    std::uint32_t rel = head[Hash(p)];
+    for (int chain = params.chain; chain > 0 && rel != 0; --chain) {
+      const std::uint64_t cand = tableBase + rel;
+      if (cand >= p) break;
+      const std::uint64_t dist = p - cand;
+      if (dist > reach) break;
+      const std::uint8_t* c = At(cand);
+      if (c[longest] == cur[longest] && c[0] == cur[0]) {
+        const int len = MatchLength(cur, c, maxLen);
+        if (len > longest) {
+          const auto d = static_cast<std::uint32_t>(dist - 1);
+          if (len >= LengthBase(d)) {
+            const int gain = len * literalAverage - NewDistanceCost(d, len);
+            if (gain > best.gain) {
+              best = {len, static_cast<std::uint32_t>(dist), -1, gain};
+              longest = len;
+              if (len >= params.nice || len == maxLen) break;
+            }
+          }
+        }
+      }
+      const std::uint32_t next = prev[static_cast<std::size_t>(cand & mask)];
+      if (next >= rel) break;
+      rel = next;
+    }
+    return best;
+  }
+
+  void Push(const Symbol& s) {
+    symbols.push_back(s);
+    ++mainCount[s.main];
+    if (s.main >= 256) ++lengthCount[s.length];
+    if (symbols.size() == kGroupSymbols) EmitGroup();
+  }
+
+  void PutLiteral(std::uint8_t b) { Push({b, 0, 0, 0}); }
+
+  void PutMatch(const Match& m) {
+    const auto d = m.distance - 1;
+    int k = m.repeat;
+    if (k < 0) {
+      for (int j = 0; j < 4; ++j)
+        if (history[static_cast<std::size_t>(j)] == d && m.length >= RepeatBase(j)) {
+          k = j;
+          break;
+        }
+    }
+    if (k >= 0) {
+      const std::uint32_t v = history[static_cast<std::size_t>(k)];
+      for (int j = k; j > 0; --j) history[static_cast<std::size_t>(j)] = history[static_cast<std::size_t>(j - 1)];
+      history[0] = v;
+      Push({static_cast<std::uint16_t>(256 + k), static_cast<std::uint8_t>(m.length - RepeatBase(k)), 0, 0});
+      return;
+    }
+    const int b = BitLength(d);
+    Symbol s{static_cast<std::uint16_t>(260 + b), static_cast<std::uint8_t>(m.length - LengthBase(d)), 0, 0};
+    if (b >= 2) {
+      s.extraBits = static_cast<std::uint8_t>(b - 1);
+      s.extra = d - (1u << (b - 1));
+    }
+    history = {d, history[0], history[1], history[2]};
+    Push(s);
+  }
+
+  void EmitGroup() {
+    if (symbols.empty()) return;
+    const std::vector<std::uint8_t> mainWidths = ComputeWidths(mainCount, kMaxWidth);
+    const std::vector<std::uint8_t> lengthWidths = ComputeWidths(lengthCount, kMaxWidth);
+    const PrefixCode mainCode = WriteWidthTable(*bits, mainWidths, kMaxWidth);
+    const PrefixCode lengthCode = WriteWidthTable(*bits, lengthWidths, kMaxWidth);
+    bits->Put(static_cast<std::uint32_t>(symbols.size()), 15);
+    for (const Symbol& s : symbols) {
+      bits->Put(mainCode.bits[s.main], mainCode.width[s.main]);
+      if (s.main >= 256) {
+        bits->Put(s.extra, s.extraBits);
+        bits->Put(lengthCode.bits[s.length], lengthCode.width[s.length]);
+      }
+    }
+    // Price the next group's decisions with this group's code.
+    std::uint64_t literalBits = 0, literals = 0;
+    for (int s = 0; s < kMainSymbols; ++s) {
+      const auto i = static_cast<std::size_t>(s);
+      mainPrice[i] = (mainWidths[i] ? mainWidths[i] : 12) * 16;
+      if (s < 256) {
+        literalBits += std::uint64_t{mainCount[i]} * mainWidths[i];
+        literals += mainCount[i];
+      }
+    }
+    for (int s = 0; s < kLengthSymbols; ++s) {
+      const auto i = static_cast<std::size_t>(s);
+      lengthPrice[i] = (lengthWidths[i] ? lengthWidths[i] : 12) * 16;
+    }
+    literalAverage = literals ? static_cast<int>(literalBits * 16 / literals) : 8 * 16;
+    literalAverage = std::clamp(literalAverage, 2 * 16, 11 * 16);
+    symbols.clear();
+    mainCount.fill(0);
+    lengthCount.fill(0);
+  }
+
+  // Reads entry bytes until the lookahead is full or the entry is all in.
+  void Fill(std::uint64_t entryEnd, const ByteReader& read) {
+    while (BufferEnd() < entryEnd && BufferEnd() - pos < kLookahead) {
+      MakeRoom();
+      const std::size_t room = std::min<std::uint64_t>(capacity - bufferLength, entryEnd - BufferEnd());
+      const std::size_t got = read(buffer.data() + bufferLength, room);
+      if (got == 0) throw std::runtime_error("the data ended before its announced size");
+      if (got > room) throw std::logic_error("reader overfilled its buffer");
+      bufferLength += got;
+    }
+  }
+};
+
+Lz77Encoder::Lz77Encoder(int dictionaryBits, int level) {
+  if (dictionaryBits < 10 || dictionaryBits > 22) throw std::invalid_argument("dictionary bits must be 10..22");
+  s_ = std::make_unique<State>(dictionaryBits, std::clamp(level, 1, 5));
+}
+
+Lz77Encoder::~Lz77Encoder() = default;
+
+void Lz77Encoder::StartIndependentEntry() { s_->limit = s_->pos; }
+
+void Lz77Encoder::AddHistory(std::span<const std::uint8_t> bytes) {
+  State& s = *s_;
+  while (!bytes.empty()) {
+    s.Rebase();
+    s.MakeRoom();
+    const std::size_t n = std::min(bytes.size(), s.capacity - s.bufferLength);
+    std::memcpy(s.buffer.data() + s.bufferLength, bytes.data(), n);
+    s.bufferLength += n;
+    bytes = bytes.subspan(n);
+    s.pos += n;
+    s.InsertUpTo(s.pos);
+  }
+}
+
+void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const PackedSink& sink) {
+  State& s = *s_;
+  s.history = {0, 0, 0, 0};
+  s.packed.clear();
+  BitWriter writer(s.packed);
+  s.bits = &writer;
+  const std::uint64_t end = s.pos + size;
+  const bool lazy = s.params.lazy;
+
+  auto flushPacked = [&] {
+    if (!s.packed.empty()) sink(s.packed);
+    s.packed.clear();
+  };
+
+  Match cached;
+  std::uint64_t cachedAt = 0;  // position `cached` was searched for (0: none)
+  while (s.pos < end) {
+    s.Rebase();
+    s.Fill(end, read);
+    s.InsertUpTo(s.pos);
+    Match m = cachedAt == s.pos ? cached : s.FindMatch(s.pos, end);
+    if (m.length == 0 || m.gain <= 0) {
+      s.PutLiteral(*s.At(s.pos));
+      ++s.pos;
+    } else {
+      if (lazy && m.length < s.params.nice && s.pos + 1 < end) {
+        s.InsertUpTo(s.pos + 1);
+        const Match next = s.FindMatch(s.pos + 1, end);
+        const int literalCost = s.mainPrice[*s.At(s.pos)];
+        if (next.length > 0 && next.gain + s.literalAverage - literalCost > m.gain) {
+          s.PutLiteral(*s.At(s.pos));
+          ++s.pos;
+          // A literal leaves the distance history alone, so `next` still holds.
+          cached = next;
+          cachedAt = s.pos;
+          continue;
+        }
+      }
+      s.PutMatch(m);
+      s.pos += static_cast<std::uint64_t>(m.length);
+    }
+    if (s.packed.size() >= (1u << 16)) flushPacked();
+  }
+  s.EmitGroup();
+  writer.PadToWord();
+  flushPacked();
+  s.bits = nullptr;
+}
+
+}  // namespace acewriter
