@@ -22,6 +22,7 @@
 #include <set>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -147,6 +148,10 @@ class Staging {
       throw ReleaseError("cannot make a staging folder beside " + Quoted(outDir) + ": " + std::strerror(errno));
     }
     path_ = pattern;
+    // mkdtemp makes the folder private; a release folder is as readable as any other.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(path_.c_str(), 0777 & ~mask);
   }
   ~Staging() {
     if (!path_.empty()) {
