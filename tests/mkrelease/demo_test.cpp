@@ -112,14 +112,14 @@ TEST(DemoPayload, DeterministicAndVaried) {
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   const fs::path tmp = pattern;
   std::ofstream(tmp / "tool.bin", std::ios::binary) << std::string("\x7f" "ELF fake tool", 13);
-  ASSERT_EQ(RunPayload(tmp / "a", "--scale 5 --copy tool=" + (tmp / "tool.bin").string()), 0);
-  ASSERT_EQ(RunPayload(tmp / "b", "--scale 5 --copy tool=" + (tmp / "tool.bin").string()), 0);
+  ASSERT_EQ(RunPayload(tmp / "a", "--scale 25 --copy tool=" + (tmp / "tool.bin").string()), 0);
+  ASSERT_EQ(RunPayload(tmp / "b", "--scale 25 --copy tool=" + (tmp / "tool.bin").string()), 0);
   const auto a = TreeOf(tmp / "a");
   EXPECT_EQ(a, TreeOf(tmp / "b"));
 
   // A second run into the same folder starts afresh.
   std::ofstream(tmp / "a" / "stale.txt") << "old";
-  ASSERT_EQ(RunPayload(tmp / "a", "--scale 5 --copy tool=" + (tmp / "tool.bin").string()), 0);
+  ASSERT_EQ(RunPayload(tmp / "a", "--scale 25 --copy tool=" + (tmp / "tool.bin").string()), 0);
   EXPECT_EQ(TreeOf(tmp / "a"), a);
 
   for (const char* folder : {"docs", "docs/manual", "pictures/maps", "pictures/icons", "data", "saves", "bin"}) {
@@ -130,8 +130,8 @@ TEST(DemoPayload, DeterministicAndVaried) {
   EXPECT_EQ(a.at("bin/tool"), ReadBytes(tmp / "tool.bin"));
   EXPECT_THAT(a.at("CHANGELOG.txt"), ::testing::HasSubstr("Version 2.1 ("));
   EXPECT_THAT(a.at("docs/manual/chapter-01.txt"), ::testing::StartsWith("Chapter 1: "));
-  EXPECT_THAT(a.at("pictures/maps/map-01.ppm"), ::testing::StartsWith("P6\n40 30\n255\n"));
-  EXPECT_EQ(a.at("pictures/maps/map-01.ppm").size(), std::string("P6\n40 30\n255\n").size() + 40 * 30 * 3);
+  EXPECT_THAT(a.at("pictures/maps/map-01.ppm"), ::testing::StartsWith("P6\n200 150\n255\n"));
+  EXPECT_EQ(a.at("pictures/maps/map-01.ppm").size(), std::string("P6\n200 150\n255\n").size() + 200 * 150 * 3);
   const std::string& bmp = a.at("pictures/icons/icon-01.bmp");
   ASSERT_GE(bmp.size(), 54u);
   EXPECT_EQ(bmp.substr(0, 2), "BM");

@@ -337,17 +337,6 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
   // The output folder: never one that holds an input, never inside the payload, and
   // an existing folder only when it is empty or an earlier release.
   std::error_code ec;
-  const auto outStatus = fs::symlink_status(outDirClean, ec);
-  if (fs::exists(outStatus)) {
-    if (!fs::is_directory(outStatus)) {
-      throw ReleaseError("the output " + Quoted(outDirClean) + " exists and is not a folder; choose another output folder");
-    }
-    const bool empty = fs::is_empty(outDirClean, ec);
-    if (!empty && !fs::exists(outDirClean / "install.ini")) {
-      throw ReleaseError("the output folder " + Quoted(outDirClean) +
-                         " exists and is not a release folder (it has no install.ini); remove it or choose another");
-    }
-  }
   std::vector<std::pair<std::string, fs::path>> inputs = {{"the payload", d.payload}, {"the NFO", d.nfo}, {"the installer", installer}};
   if (!d.descriptionFile.empty()) inputs.push_back({"the description", d.descriptionFile});
   if (d.tune) inputs.push_back({"the tune", *d.tune});
@@ -365,6 +354,17 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
     throw ReleaseError("the output folder " + Quoted(outDirClean) + " lies inside the payload; choose a folder outside it");
   }
 
+  const auto outStatus = fs::symlink_status(outDirClean, ec);
+  if (fs::exists(outStatus)) {
+    if (!fs::is_directory(outStatus)) {
+      throw ReleaseError("the output " + Quoted(outDirClean) + " exists and is not a folder; choose another output folder");
+    }
+    const bool empty = fs::is_empty(outDirClean, ec);
+    if (!empty && !fs::exists(outDirClean / "install.ini")) {
+      throw ReleaseError("the output folder " + Quoted(outDirClean) +
+                         " exists and is not a release folder (it has no install.ini); remove it or choose another");
+    }
+  }
   const std::vector<PayloadEntry> payload = ScanPayload(d.payload);
   std::vector<std::uint8_t> sheetBytes;
   if (d.pictures) sheetBytes = ComposeSheetFile(*d.pictures);
