@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string_view>
@@ -226,10 +227,10 @@ std::vector<std::string> BundleRuntime(const fs::path& releaseFolder) {
   // Qt looks for qt.conf beside the executable; its paths are taken relative to it.
   const std::string conf = "[Paths]\nPrefix = .\nPlugins = .\nLibraries = lib\n";
   {
-    std::FILE* f = std::fopen((releaseFolder / "qt.conf").c_str(), "wb");
-    if (!f || std::fwrite(conf.data(), 1, conf.size(), f) != conf.size() || std::fclose(f) != 0) {
-      throw ReleaseError("cannot write " + (releaseFolder / "qt.conf").string());
-    }
+    std::ofstream out(releaseFolder / "qt.conf", std::ios::binary | std::ios::trunc);
+    out << conf;
+    out.close();
+    if (!out) throw ReleaseError("cannot write " + (releaseFolder / "qt.conf").string());
   }
   added.push_back("qt.conf");
   return added;
