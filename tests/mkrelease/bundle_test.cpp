@@ -4,6 +4,7 @@
 // platform plugins.
 #include "bundle.h"
 #include "release_builder.h"
+#include "release_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -162,6 +163,39 @@ TEST(Bundle, TheLoaderAndQtTakeThePiecesFromTheFolder) {
   EXPECT_TRUE(has("\"" + inside + "/platforms/libqxcb.so\" loaded library")) << "the plugin came from elsewhere";
   EXPECT_TRUE(has("calling init: " + inside + "/platforms/../lib/libQt6XcbQpa.so.6")) << "the plugin's Qt library came from elsewhere";
   EXPECT_FALSE(has("/usr/lib/x86_64-linux-gnu/qt6/plugins/platforms")) << "Qt searched the system's plugins";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Bundle, ThroughTheWholeBuild) {
+  TempDir tmp;
+  fs::create_directories(tmp.path() / "payload" / "docs");
+  std::ofstream(tmp.path() / "payload" / "docs" / "readme.txt") << "bundled release\n";
+  const fs::path inputs = tmp.path() / "in";
+  mkrelease::fixture::WriteTestPictures(inputs / "art");
+  std::ofstream(inputs / "b.nfo") << "nfo\r\n";
+  mkrelease::ReleaseDescription d;
+  d.title = "bundled";
+  d.payload = tmp.path() / "payload";
+  d.nfo = inputs / "b.nfo";
+  d.pictures = inputs / "art";
+  d.installer = INSTALLER_FILE;
+  mkrelease::BuildOptions options;
+  options.bundle = true;
+  const auto summary = mkrelease::BuildRelease(d, tmp.path() / "rel", options);
+  EXPECT_NE(std::find(summary.bundled.begin(), summary.bundled.end(), "lib/libQt6Core.so.6"), summary.bundled.end());
+  for (const auto& name : summary.bundled) EXPECT_TRUE(fs::exists(tmp.path() / "rel" / name)) << name;
+  EXPECT_TRUE(fs::is_regular_file(tmp.path() / "rel" / "install.ini"));
+  EXPECT_TRUE(fs::is_regular_file(tmp.path() / "rel" / "bundled.ace"));
+  for (const auto& lib : mkrelease::ResolveLibraries(tmp.path() / "rel" / "install")) {
+    ASSERT_TRUE(lib.path) << lib.name;
+    if (!mkrelease::IsBaseLibrary(lib.name)) EXPECT_TRUE(Inside(*lib.path, tmp.path() / "rel")) << lib.name;
+  }
+  for (const auto& e : fs::directory_iterator(tmp.path())) {
+    EXPECT_EQ(e.path().filename().string().find(".mkrelease-"), std::string::npos) << e.path();
+  }
 }
 
 }  // namespace
