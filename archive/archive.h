@@ -46,6 +46,9 @@ struct ArchiveOptions {
   WriteFunction write = nullptr;    // null: the system's write
   std::uint64_t maxEntrySize = ~std::uint64_t(0);  // larger entries are refused (TooLarge)
   std::array<std::uint64_t, 8>* modeBytes = nullptr;  // bytes per blocked-method mode
+  // Least time between two data callbacks (see output_sink.h); tests use 0 to get
+  // a piece for every block of output.
+  std::chrono::milliseconds pieceInterval = OutputSink::kPieceInterval;
 };
 
 class Archive {

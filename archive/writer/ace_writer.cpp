@@ -31,7 +31,7 @@ constexpr std::uint32_t kAttrReadOnly = 0x01;
 constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::size_t kMaxNameBytes = 259;
-constexpr std::uint64_t kSmallStored = 16;  // stored entries this small are kept whole
+constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
 constexpr std::size_t kMainHeaderBytes = 31;
 constexpr std::size_t kFileHeaderFixed = 35;
 
@@ -388,10 +388,14 @@ struct AceWriter::Impl {
       }
     };
 
-    if (e.method == 0 && size <= kSmallStored) {
+    if (size <= kSmallStored) {
+      // A code group costs more than these few bytes: store them. They still enter
+      // the compressor's history, as they enter the reader's window.
+      e.method = 0;
       std::array<std::uint8_t, kSmallStored> data{};
       readExactly(data.data(), static_cast<std::size_t>(size));
       const auto bytes = std::span(data).first(static_cast<std::size_t>(size));
+      if (encoder) encoder->AddHistory(bytes);
       auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), AceCrc(bytes));
       block.insert(block.end(), bytes.begin(), bytes.end());
       Queue(std::move(block));

@@ -21,21 +21,26 @@ constexpr int kMaxWidth = 11;
 constexpr int kMaxMatch = 257;        // longest copy every distance form can express
 constexpr int kGroupSymbols = 32767;  // the group count is a 15-bit field
 constexpr std::size_t kLookahead = 2 * kMaxMatch + 8;
+constexpr int kNearBits = 14;
 
 struct LevelParams {
   int chain;  // candidates examined per position
   int nice;   // a match this long ends the search
   bool lazy;  // also try the next position before taking a match
   int hashBits;
+  int skipAfter;  // literals in a row after which the search starts skipping ahead
+  int lazyBelow;  // only matches shorter than this are checked against the next position
+  int good;       // once a match this long is found, a quarter of the chain is enough
+  int insertAll;  // matches longer than this enter only their ends into the chains
 };
 
 LevelParams ParamsFor(int level) {
   switch (level) {
-    case 1: return {4, 24, false, 15};
-    case 2: return {12, 48, true, 16};
-    case 3: return {32, 96, true, 17};
-    case 4: return {128, 192, true, 17};
-    default: return {512, kMaxMatch, true, 18};
+    case 1: return {3, 24, false, 20, 32, 0, 8, 16};
+    case 2: return {4, 32, true, 20, 48, 8, 8, 32};
+    case 3: return {8, 64, true, 21, 64, 16, 16, 64};
+    case 4: return {64, 192, true, 21, 256, 64, 64, kMaxMatch};
+    default: return {384, kMaxMatch, true, 21, 1024, kMaxMatch, kMaxMatch, kMaxMatch};
   }
 }
 
@@ -84,6 +89,7 @@ struct Lz77Encoder::State {
     capacity = static_cast<std::size_t>(window + step + 4 * kLookahead);
     buffer.resize(capacity);
     head.assign(std::size_t{1} << params.hashBits, 0);
+    near.assign(std::size_t{1} << kNearBits, 0);
     prev.assign(static_cast<std::size_t>(window), 0);
     pos = window + 1;
     bufferStart = pos;
@@ -108,6 +114,7 @@ struct Lz77Encoder::State {
   std::uint64_t tableBase = 0;
   std::vector<std::uint32_t> head;
   std::vector<std::uint32_t> prev;
+  std::vector<std::uint32_t> near;
   std::array<std::uint32_t, 4> history{};
 
   std::array<int, kMainSymbols> mainPrice{};
@@ -121,12 +128,31 @@ struct Lz77Encoder::State {
   BitWriter* bits = nullptr;
 
   std::uint64_t BufferEnd() const { return bufferStart + bufferLength; }
+
+  // Asks for the chain link and the bytes of position `p` ahead of their use; `p`
+  // may be stale or outside the buffer, which only makes the hint useless.
+  void Prefetch(std::uint64_t p) const {
+    const std::uint64_t offset = p - bufferStart;
+    if (offset < bufferLength) __builtin_prefetch(buffer.data() + offset);
+    __builtin_prefetch(prev.data() + (p & mask));
+  }
+  void PrefetchHead(std::uint64_t p) {
+    if (p + 4 <= BufferEnd()) __builtin_prefetch(head.data() + Hash(p));
+  }
   std::uint8_t* At(std::uint64_t p) { return buffer.data() + (p - bufferStart); }
 
+  // Chains link positions with equal four-byte hashes: three-byte copies are only
+  // allowed up to distance 8192, and those come from `near`, which keeps the last
+  // position of every three-byte hash.
   std::uint32_t Hash(std::uint64_t p) {
+    std::uint32_t v;
+    std::memcpy(&v, At(p), 4);
+    return (v * 2654435761u) >> (32 - params.hashBits);
+  }
+  std::uint32_t Hash3(std::uint64_t p) {
     const std::uint8_t* b = At(p);
     const std::uint32_t v = (std::uint32_t{b[0]} << 16) | (std::uint32_t{b[1]} << 8) | b[2];
-    return (v * 2654435761u) >> (32 - params.hashBits);
+    return (v * 2654435761u) >> (32 - kNearBits);
   }
 
   void Rebase() {
@@ -134,6 +160,7 @@ struct Lz77Encoder::State {
     const std::uint64_t delta = pos - tableBase - (window + 1);
     auto shift = [delta](std::uint32_t& v) { v = v > delta ? static_cast<std::uint32_t>(v - delta) : 0; };
     for (auto& v : head) shift(v);
+    for (auto& v : near) shift(v);
     for (auto& v : prev) shift(v);
     tableBase += delta;
   }
@@ -149,13 +176,15 @@ struct Lz77Encoder::State {
     bufferLength -= drop;
   }
 
-  // Enters every position before `upTo` whose three hash bytes are present.
+  // Enters every position before `upTo` whose four hash bytes are present.
   void InsertUpTo(std::uint64_t upTo) {
-    const std::uint64_t end = std::min(upTo, BufferEnd() >= 2 ? BufferEnd() - 2 : 0);
+    const std::uint64_t end = std::min(upTo, BufferEnd() >= 3 ? BufferEnd() - 3 : 0);
     for (; inserted < end; ++inserted) {
       const std::uint32_t h = Hash(inserted);
+      const auto rel = static_cast<std::uint32_t>(inserted - tableBase);
       prev[static_cast<std::size_t>(inserted & mask)] = head[h];
-      head[h] = static_cast<std::uint32_t>(inserted - tableBase);
+      head[h] = rel;
+      near[Hash3(inserted)] = rel;
     }
   }
 
@@ -189,13 +218,31 @@ struct Lz77Encoder::State {
     }
     if (maxLen < 3 || best.length >= params.nice || best.length >= maxLen) return best;
 
-    int longest = std::max(best.length, 2);
+    if (best.length < 3) {
+      const std::uint32_t r3 = near[Hash3(p)];
+      const std::uint64_t cand = tableBase + r3;
+      if (r3 != 0 && cand < p && p - cand <= std::min<std::uint64_t>(reach, 8192)) {
+        const int len = MatchLength(cur, At(cand), maxLen);
+        const auto d = static_cast<std::uint32_t>(p - cand - 1);
+        if (len >= 3 && len >= LengthBase(d)) {
+          const int gain = len * literalAverage - NewDistanceCost(d, len);
+          if (gain > best.gain) best = {len, static_cast<std::uint32_t>(p - cand), -1, gain};
+        }
+      }
+    }
+    if (maxLen < 4 || best.length >= params.nice || best.length >= maxLen) return best;
+
+    int longest = std::max(best.length, 3);
     std::uint32_t rel = head[Hash(p)];
     for (int chain = params.chain; chain > 0 && rel != 0; --chain) {
       const std::uint64_t cand = tableBase + rel;
       if (cand >= p) break;
       const std::uint64_t dist = p - cand;
       if (dist > reach) break;
+      // Fetch the next link first and start loading what it points at, so that the
+      // memory waits overlap with the comparison of this candidate.
+      const std::uint32_t next = prev[static_cast<std::size_t>(cand & mask)];
+      Prefetch(tableBase + next);
       const std::uint8_t* c = At(cand);
       if (c[longest] == cur[longest] && c[0] == cur[0]) {
         const int len = MatchLength(cur, c, maxLen);
@@ -207,11 +254,11 @@ struct Lz77Encoder::State {
               best = {len, static_cast<std::uint32_t>(dist), -1, gain};
               longest = len;
               if (len >= params.nice || len == maxLen) break;
+              if (len >= params.good && chain > 4) chain >>= 2;
             }
           }
         }
       }
-      const std::uint32_t next = prev[static_cast<std::size_t>(cand & mask)];
       if (next >= rel) break;
       rel = next;
     }
@@ -341,16 +388,29 @@ void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const Packe
 
   Match cached;
   std::uint64_t cachedAt = 0;  // position `cached` was searched for (0: none)
+  int literalRun = 0;
   while (s.pos < end) {
     s.Rebase();
     s.Fill(end, read);
     s.InsertUpTo(s.pos);
+    s.PrefetchHead(s.pos + 1);
     Match m = cachedAt == s.pos ? cached : s.FindMatch(s.pos, end);
     if (m.length == 0 || m.gain <= 0) {
       s.PutLiteral(*s.At(s.pos));
       ++s.pos;
+      // Data that does not compress is passed over faster and faster: the bytes
+      // skipped are neither searched nor entered into the chains.
+      if (++literalRun > s.params.skipAfter) {
+        const int skip = std::min(15, (literalRun - s.params.skipAfter) >> 4);
+        for (int k = 0; k < skip && s.pos < end && s.pos < s.BufferEnd(); ++k) {
+          s.PutLiteral(*s.At(s.pos));
+          ++s.pos;
+        }
+        s.inserted = std::max(s.inserted, s.pos);
+      }
     } else {
-      if (lazy && m.length < s.params.nice && s.pos + 1 < end) {
+      literalRun = 0;
+      if (lazy && m.length < s.params.lazyBelow && s.pos + 1 < end) {
         s.InsertUpTo(s.pos + 1);
         const Match next = s.FindMatch(s.pos + 1, end);
         const int literalCost = s.mainPrice[*s.At(s.pos)];
@@ -364,6 +424,10 @@ void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const Packe
         }
       }
       s.PutMatch(m);
+      if (m.length > s.params.insertAll) {
+        s.InsertUpTo(s.pos + 8);
+        s.inserted = std::max(s.inserted, s.pos + static_cast<std::uint64_t>(m.length) - 8);
+      }
       s.pos += static_cast<std::uint64_t>(m.length);
     }
     if (s.packed.size() >= (1u << 16)) flushPacked();

@@ -38,7 +38,7 @@ TEST(Corpus, RepackedArchivesDecodeToTheSameBytes) {
     for (int s : original.processStatus) ASSERT_EQ(s, ACE_OK);
     ASSERT_FALSE(original.entries.empty());
 
-    const AceWriterOptions variants[] = {{true, 22, 3, 0}, {false, 20, 5, 40000}, {true, 11, 1, 0}, {true, 22, 0, 30000}};
+    const AceWriterOptions variants[] = {{true, 22, 3, 0}, {false, 20, 4, 0}, {true, 11, 1, 40000}, {true, 22, 0, 30000}};
     for (const auto& o : variants) {
       SCOPED_TRACE(std::to_string(o.Level) + "/" + std::to_string(o.DictionaryBits) + "/" + std::to_string(o.VolumeSize));
       TempDir dir;

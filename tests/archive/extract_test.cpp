@@ -196,6 +196,38 @@ TEST(Cancel, SolidSetGoesOnCorrectlyAfterACancelledEntry) {
   EXPECT_EQ(Written(dest.path()), manifest);
 }
 
+TEST(Cancel, MidEntryCancelInASolidSpanningEntryKeepsTheRestCorrect) {
+  // With no minimum interval every block of output is a piece, so the callback can
+  // stop aclocal\\libtool.m4 (306 297 bytes, spanning two volumes) in its middle.
+  TempDir dest;
+  Calls calls;
+  ace::ArchiveOptions options;
+  options.volume = {OnVolume, &calls};
+  options.data = {OnData, &calls};
+  options.pieceInterval = std::chrono::milliseconds(0);
+  ace::Archive a(options);
+  ASSERT_EQ(a.Open((kCorpus / "v1/multivolume.ace").string()), ace::Status::Ok);
+  ace::Entry e;
+  bool cancelled = false;
+  while (a.ReadHeader(e) == ace::Status::Ok) {
+    if (e.name == "aclocal\\libtool.m4") {
+      calls.cancelAtPiece = calls.piecesSeen;
+      const std::size_t before = calls.pieces.size();
+      EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Cancelled);
+      ASSERT_EQ(calls.pieces.size(), before + 1);
+      EXPECT_LT(std::uint64_t(calls.pieces.back()), e.size);  // stopped in the middle
+      cancelled = true;
+      continue;
+    }
+    EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Ok) << e.name;
+  }
+  ASSERT_TRUE(cancelled);
+  a.Close();
+  auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  ASSERT_EQ(manifest.erase("aclocal/libtool.m4"), 1u);
+  EXPECT_EQ(Written(dest.path()), manifest);
+}
+
 // --- Replacing, failures of the target ---
 
 TEST(Targets, ReadOnlyOldFileIsReplaced) {
@@ -224,6 +256,19 @@ TEST(Targets, FolderInTheWayOrMissingDestinationIsAnOpenError) {
   Session s(kCorpus / "v1/onefile.ace", &calls);
   ASSERT_EQ(s.Next(), ACE_OK);
   EXPECT_EQ(s.Extract((dest.path() / "missing").string() + "/"), ACE_ERR_OPEN);
+}
+
+TEST(Targets, FileWhereAFolderShouldBeIsAnOpenErrorNotAnUnsafeName) {
+  TempDir dir, dest;
+  WriteFile(dest.path() / "sub", "a file, not a folder");
+  WriteFile(dir.path() / "a.ace", BuildArchive({{.name = "sub\\inner.txt", .data = "x"},
+                                                {.name = "sub\\folder", .data = "", .attributes = 0x10}}));
+  Calls calls;
+  Session s(dir.path() / "a.ace", &calls);
+  const auto r = s.ExtractAll(dest.dest());
+  EXPECT_EQ(r.at("sub\\inner.txt"), ACE_ERR_OPEN);
+  EXPECT_EQ(r.at("sub\\folder"), ACE_ERR_OPEN);
+  EXPECT_EQ(ReadFile(dest.path() / "sub"), "a file, not a folder");
 }
 
 int g_failWith = 0;  // errno the failing write reports
@@ -318,6 +363,52 @@ TEST(UnsafeNames, AreRefusedAndLaterEntriesStillWork) {
   EXPECT_FALSE(fs::is_symlink(dest / "pointer"));
   EXPECT_EQ(ReadFile(dest / "pointer"), "replaces the link, not the file it points to");
   EXPECT_EQ(ReadFile(dest / "good/file.txt"), "fine");
+}
+
+TEST(UnsafeNames, RefusedEntryOfASolidArchiveIsStillDecodedForTheOthers) {
+  // zdir.ace is solid: rename one of its early files to climb out (same length,
+  // header checksum redone), and every later file must still come out right.
+  std::string a = ReadFile(kCorpus / "v1/zdir.ace");
+  auto u16 = [&a](std::size_t at) { return std::size_t(std::uint8_t(a[at]) | std::uint8_t(a[at + 1]) << 8); };
+  auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+  std::size_t pos = 4 + u16(2);
+  std::string renamed;
+  while (pos < a.size()) {
+    const std::size_t headSize = u16(pos + 2);
+    const std::size_t pack = u32(pos + 7);
+    const bool directory = u32(pos + 19) & 0x10;
+    if (!directory && pack > 0 && renamed.empty()) {
+      const std::size_t nameSize = u16(pos + 33);
+      ASSERT_GE(nameSize, 4u);
+      renamed = a.substr(pos + 35, nameSize);
+      a.replace(pos + 35, 3, "..\\");
+      const std::string block = Block(a.substr(pos + 4, headSize));
+      a.replace(pos, 4, block.substr(0, 4));
+    }
+    pos += 4 + headSize + pack;
+  }
+  ASSERT_FALSE(renamed.empty());
+  TempDir src, dest;
+  WriteFile(src.path() / "z.ace", a);
+  Calls calls;
+  Session s(src.path() / "z.ace", &calls);
+  ASSERT_EQ(s.status(), ACE_OK);
+  int refused = 0;
+  for (const auto& [name, code] : s.ExtractAll(dest.dest())) {
+    if (name == "<end>") {
+      EXPECT_EQ(code, ACE_ERR_END);
+    } else if (name.rfind("..\\", 0) == 0) {
+      EXPECT_EQ(code, ACE_ERR_UNSAFE_NAME);
+      ++refused;
+    } else {
+      EXPECT_EQ(code, ACE_OK) << name;
+    }
+  }
+  EXPECT_EQ(refused, 1);
+  auto manifest = Manifest(kCorpus / "v1/zdir.ace.md5");
+  std::replace(renamed.begin(), renamed.end(), '\\', '/');
+  ASSERT_EQ(manifest.erase(renamed), 1u) << renamed;
+  EXPECT_EQ(Written(dest.path()), manifest);
 }
 
 // --- Damaged or foreign input ---

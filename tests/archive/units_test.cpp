@@ -32,6 +32,23 @@ TEST(Crc, CheckValues) {
   }
 }
 
+TEST(Crc, FastRoutineAgreesWithTheTable) {
+  std::vector<std::uint8_t> data(5008);  // room for the largest length at the largest offset
+  std::uint32_t seed = 12345;
+  for (auto& b : data) {
+    seed = seed * 1103515245u + 12345u;
+    b = std::uint8_t(seed >> 16);
+  }
+  for (std::size_t len : {0u, 1u, 15u, 16u, 63u, 64u, 65u, 79u, 80u, 127u, 128u, 129u, 200u, 1000u, 4093u, 4999u}) {
+    for (std::size_t offset : {0u, 1u, 3u}) {
+      for (std::uint32_t start : {0xFFFFFFFFu, 0u, 0x12345678u}) {
+        EXPECT_EQ(ace::CrcUpdate(start, data.data() + offset, len), ace::CrcTable(start, data.data() + offset, len))
+            << len << " " << offset << " " << start;
+      }
+    }
+  }
+}
+
 // Hands out its bytes one at a time, so that every word straddles reloads.
 class TrickleSource final : public ace::ByteSource {
  public:

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -265,6 +266,34 @@ TEST_F(SheetTool, RefusesAWrongArgumentCountAndAnUnwritableTarget) {
   args[0] = Path("no-such-folder/install.dat");
   EXPECT_EQ(Run(args), 1);
   EXPECT_NE(messages_.str().find("cannot write"), std::string::npos) << messages_.str();
+}
+
+TEST_F(SheetTool, DemoPicturesFromArtgenBecomeASheetThroughTheCommandLine) {
+  const std::string env = "env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ";
+  const QString demo = Path("demo");
+  ASSERT_EQ(std::system((env + "'" ARTGEN_PATH "' --demo '" + demo.toStdString() + "' 2>/dev/null").c_str()), 0);
+  std::string command = env + "'" MKSHEET_PATH "' '" + Path("install.dat").toStdString() + "'";
+  for (const mksheet::Region& r : mksheet::kRegions) command += " '" + (demo + "/" + r.name + ".png").toStdString() + "'";
+  ASSERT_EQ(std::system((command + " 2>/dev/null").c_str()), 0) << command;
+  Decoded d;
+  ASSERT_TRUE(DecodeJpeg(ReadAll(Path("install.dat")), d));
+  EXPECT_EQ(d.width, 471);
+  EXPECT_EQ(d.height, 1114);
+  // Each region is the demo picture, within what the JPEG changes.
+  for (const mksheet::Region& r : mksheet::kRegions) {
+    const QImage source(demo + "/" + r.name + ".png");
+    ASSERT_EQ(source.size(), QSize(r.width, r.height)) << r.name;
+    double error = 0;
+    for (int y = 0; y < r.height; ++y)
+      for (int x = 0; x < r.width; ++x) {
+        const QRgb s = source.pixel(x, y);
+        error += std::abs(qRed(s) - d.At(x, r.top + y, 0)) + std::abs(qGreen(s) - d.At(x, r.top + y, 1)) +
+                 std::abs(qBlue(s) - d.At(x, r.top + y, 2));
+      }
+    EXPECT_LT(error / (3.0 * r.width * r.height), 4.0) << r.name;
+  }
+  // The command line reports a wrong count like the library does.
+  EXPECT_NE(std::system((env + "'" MKSHEET_PATH "' only-one 2>/dev/null").c_str()), 0);
 }
 
 }  // namespace

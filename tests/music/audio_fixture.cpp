@@ -68,8 +68,9 @@ std::size_t DiskAudioTest::AudioBytes() const {
   return ec ? 0 : static_cast<std::size_t>(size);
 }
 
-std::vector<std::int16_t> DiskAudioTest::ReadAudio() const {
+std::vector<std::int16_t> DiskAudioTest::ReadAudio(std::size_t fromFrame) const {
   std::ifstream file(AudioFile(), std::ios::binary);
+  file.seekg(static_cast<std::streamoff>(fromFrame * kChannels * 2));
   std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   std::vector<std::int16_t> samples(bytes.size() / 2);
   for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -80,12 +81,13 @@ std::vector<std::int16_t> DiskAudioTest::ReadAudio() const {
 }
 
 SoundSpan DiskAudioTest::FindSound(std::size_t fromFrame, int threshold) const {
-  const std::vector<std::int16_t> samples = ReadAudio();
+  const std::vector<std::int16_t> samples = ReadAudio(fromFrame);
   SoundSpan span;
-  for (std::size_t i = fromFrame * kChannels; i < samples.size(); ++i) {
+  span.endFrame = fromFrame + samples.size() / kChannels;
+  for (std::size_t i = 0; i < samples.size(); ++i) {
     const int level = std::abs(static_cast<int>(samples[i]));
     if (level <= threshold) continue;
-    const std::size_t frame = i / kChannels;
+    const std::size_t frame = fromFrame + i / kChannels;
     if (!span.any) span.firstFrame = frame;
     span.any = true;
     span.lastFrame = frame;
@@ -107,7 +109,9 @@ bool DiskAudioTest::WaitForFinish(const TMediaPlayer& player) const {
 
 bool DiskAudioTest::WaitForSound(std::size_t fromFrame) const {
   return Eventually([&] {
-    return FindSound(fromFrame, kLoud).any;
+    const SoundSpan span = FindSound(fromFrame, kLoud);
+    fromFrame = span.endFrame;  // what was read once need not be read again
+    return span.any;
   });
 }
 

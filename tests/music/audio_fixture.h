@@ -69,6 +69,7 @@ struct SoundSpan {
   std::size_t firstFrame = 0;  // first frame with a sample above the threshold
   std::size_t lastFrame = 0;   // last such frame
   int peak = 0;
+  std::size_t endFrame = 0;    // how far the file went when it was read
   std::size_t Length() const { return any ? lastFrame - firstFrame + 1 : 0; }
 };
 
@@ -84,7 +85,8 @@ class DiskAudioTest : public ::testing::Test {
   std::string AudioFile() const { return Path("output.raw"); }
 
   std::size_t AudioBytes() const;
-  std::vector<std::int16_t> ReadAudio() const;
+  // Samples from `fromFrame` to the end of the file as far as it is written.
+  std::vector<std::int16_t> ReadAudio(std::size_t fromFrame = 0) const;
   // Where samples above `threshold` lie in frames [fromFrame, end of file).
   SoundSpan FindSound(std::size_t fromFrame = 0, int threshold = kQuiet) const;
   // Waits until the disk file holds `bytes` bytes.

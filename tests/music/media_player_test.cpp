@@ -1,6 +1,7 @@
 // The player against SDL's disk audio driver: what reaches the output file is what a
 // listener would hear.
 #include <SDL_mixer.h>
+#include <sys/stat.h>
 
 #include "audio_fixture.h"
 
@@ -202,7 +203,7 @@ TEST_F(PlayerOutputTest, OpenClosesTheTuneThatIsOpen) {
 
 // Files the player must refuse at open, each with the text that says why.
 struct BadFile {
-  enum Kind { kFile, kFolder, kAbsent };
+  enum Kind { kFile, kFolder, kPipe, kAbsent };
   const char* name;
   std::vector<std::uint8_t> bytes;
   Kind kind;
@@ -215,6 +216,9 @@ TEST_P(DamagedFileTest, OpenRaisesTheMediaTextAndPlayFindsNoDevice) {
   const BadFile& bad = GetParam();
   const std::string path = Path(bad.name);
   if (bad.kind == BadFile::kFolder) fs::create_directory(path);
+  if (bad.kind == BadFile::kPipe) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  }
   if (bad.kind == BadFile::kFile) WriteBytes(path, bad.bytes);
   TMediaPlayer player;
   player.FileName = path;
@@ -271,7 +275,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"badevent.mid", BrokenEventTune(), BadFile::kFile, "Damaged MIDI file: track 1: unknown event"},
         BadFile{"empty.mid", {}, BadFile::kFile, "Damaged MIDI file: no MIDI header"},
         // A folder named like a tune: refused before SDL sees it.
-        BadFile{"folder.mid", {}, BadFile::kFolder, "Not a playable file"}),
+        BadFile{"folder.mid", {}, BadFile::kFolder, "Not a playable file"},
+        // A pipe would block the open for as long as nobody writes to it.
+        BadFile{"pipe.wav", {}, BadFile::kPipe, "Not a playable file"}),
     [](const ::testing::TestParamInfo<BadFile>& info) {
       std::string name = info.param.name;
       for (char& c : name) c = c == '.' ? '_' : c;

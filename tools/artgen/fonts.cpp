@@ -41,18 +41,9 @@ QFont TitleFont(double pixelSize) {
   return Make(QString(kLibertineDir) + "LinLibertine_RB.otf", "fonts-linuxlibertine", pixelSize, QFont::Bold);
 }
 
-QFont EngravingFont(double pixelSize) {
-  return Make(QString(kLibertineDir) + "LinLibertine_RZ.otf", "fonts-linuxlibertine", pixelSize, QFont::DemiBold);
-}
-
 QFont SansFont(double pixelSize, bool bold) {
   return Make(QString(kLibertineDir) + (bold ? "LinBiolinum_RB.otf" : "LinBiolinum_R.otf"),
               "fonts-linuxlibertine", pixelSize, bold ? QFont::Bold : QFont::Normal);
-}
-
-QFont MonoFont(double pixelSize) {
-  return Make("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", "fonts-dejavu-core", pixelSize,
-              QFont::Normal);
 }
 
 }  // namespace artgen

@@ -11,13 +11,9 @@ namespace artgen {
 // std::runtime_error naming the file and its package when it cannot be loaded.
 QString LoadFontFile(const QString& path, const char* package);
 
-// Linux Libertine Bold (fonts-linuxlibertine): carved titles and button lettering.
+// Linux Libertine Bold (fonts-linuxlibertine): carved titles, button lettering, logo.
 QFont TitleFont(double pixelSize);
-// Linux Libertine Semibold (fonts-linuxlibertine): finer engraved lettering.
-QFont EngravingFont(double pixelSize);
 // Linux Biolinum Bold (fonts-linuxlibertine): the demo slides' sans-serif lines.
 QFont SansFont(double pixelSize, bool bold);
-// DejaVu Sans Mono (fonts-dejavu-core): the fake screenshot's console text.
-QFont MonoFont(double pixelSize);
 
 }  // namespace artgen

@@ -333,7 +333,25 @@ QImage PaintButtonTrueColour(const QRect& where, const QString& text, int state)
     font.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
     path = CentredText(font, text, QRectF(where));
   }
-  Carve(relief, relief.Mask([&](QPainter& p) { p.drawPath(path); }), ButtonInlay(state));
+  // Held down, the lettering sinks a pixel towards the lower right.
+  if (state == 3) path.translate(1, 1);
+  const std::vector<float> mask = relief.Mask([&](QPainter& p) { p.drawPath(path); });
+  if (state == 2) {
+    // Under the pointer the gold throws a faint warm light on the stone around it.
+    const std::vector<double> sd = SignedDistance(mask, relief.Columns(), relief.Rows());
+    for (int j = 0; j < relief.Rows(); ++j)
+      for (int i = 0; i < relief.Columns(); ++i) {
+        const double d = -sd[static_cast<std::size_t>(j) * relief.Columns() + i] / relief.Scale();
+        if (d <= 0.0 || d > 6.0) continue;
+        // It fades out before the picture's edge, which must stay the background's stone.
+        const double edge = DistanceInside(where, relief.SceneX(i), relief.SceneY(j));
+        const double t = 0.32 * std::exp(-d / 1.8) * Clamp01((edge - 2.5) / 3.0);
+        if (t <= 0.0) continue;
+        relief.Albedo(i, j) = Mix(relief.Albedo(i, j), Rgb{200, 150, 70}, t);
+        relief.Glow(i, j) = std::max(relief.Glow(i, j), t * 0.5);
+      }
+  }
+  Carve(relief, mask, ButtonInlay(state));
   return relief.Shade();
 }
 

@@ -86,13 +86,28 @@ std::vector<QRgb> CollectPixels(std::span<const QImage> images) {
 }
 
 std::vector<QRgb> MedianCut(std::span<const QRgb> pixels, int count) {
-  std::map<QRgb, std::int64_t> histogram;
-  for (QRgb p : pixels) ++histogram[p & 0xFFFFFFu];
+  // Colours are gathered in cells of 4 by 4 by 4 levels, each represented by the
+  // mean of its pixels: the cut works on far fewer entries and loses nothing visible.
+  struct Cell {
+    std::array<std::int64_t, 3> sum{};
+    std::int64_t count = 0;
+  };
+  std::map<QRgb, Cell> histogram;
+  for (QRgb p : pixels) {
+    Cell& cell = histogram[(p >> 2) & 0x3F3F3Fu];
+    cell.sum[0] += qRed(p);
+    cell.sum[1] += qGreen(p);
+    cell.sum[2] += qBlue(p);
+    ++cell.count;
+  }
   if (histogram.empty() || count <= 0) return {};
 
   std::vector<Box> boxes(1);
-  for (const auto& [rgb, n] : histogram)
-    boxes[0].entries.push_back({{qRed(rgb), qGreen(rgb), qBlue(rgb)}, n});
+  for (const auto& [key, cell] : histogram) {
+    Entry e{{}, cell.count};
+    for (int k = 0; k < 3; ++k) e.c[k] = static_cast<int>((cell.sum[k] + cell.count / 2) / cell.count);
+    boxes[0].entries.push_back(e);
+  }
   Measure(boxes[0]);
 
   while (static_cast<int>(boxes.size()) < count) {

@@ -145,6 +145,33 @@ QImage Relief::Shade() const {
     return height_[Index(i, j)];
   };
 
+  // Ambient occlusion: a sample lying below the mean of its surroundings (in a
+  // groove, at the foot of a wall) gets less of the room's light.
+  const int radius = 4 * scale_;
+  std::vector<double> rowsum(height_.size()), around(height_.size());
+  for (int j = 0; j < rows_; ++j) {
+    double run = 0;
+    for (int i = -radius; i <= radius; ++i) run += heightAt(i, j);
+    for (int i = 0; i < columns_; ++i) {
+      rowsum[Index(i, j)] = run;
+      run += heightAt(i + radius + 1, j) - heightAt(i - radius, j);
+    }
+  }
+  for (int i = 0; i < columns_; ++i) {
+    double run = 0;
+    for (int j = -radius; j <= radius; ++j) run += rowsum[Index(i, std::clamp(j, 0, rows_ - 1))];
+    for (int j = 0; j < rows_; ++j) {
+      around[Index(i, j)] = run / ((2.0 * radius + 1) * (2.0 * radius + 1));
+      run += rowsum[Index(i, std::clamp(j + radius + 1, 0, rows_ - 1))] - rowsum[Index(i, std::clamp(j - radius, 0, rows_ - 1))];
+    }
+  }
+
+  std::vector<int> stepI(static_cast<std::size_t>(reach) + 1), stepJ(static_cast<std::size_t>(reach) + 1);
+  for (int t = 0; t <= reach; ++t) {
+    stepI[static_cast<std::size_t>(t)] = static_cast<int>(std::lround(lamp.stepX * t));
+    stepJ[static_cast<std::size_t>(t)] = static_cast<int>(std::lround(lamp.stepY * t));
+  }
+
   std::vector<Rgb> lit(height_.size());
   for (int j = 0; j < rows_; ++j) {
     for (int i = 0; i < columns_; ++i) {
@@ -159,14 +186,15 @@ QImage Relief::Shade() const {
       // the ray towards it.
       double blocked = 0.0;
       for (int t = 1; t <= reach; ++t) {
-        const int si = i + static_cast<int>(std::lround(lamp.stepX * t));
-        const int sj = j + static_cast<int>(std::lround(lamp.stepY * t));
+        const int si = i + stepI[static_cast<std::size_t>(t)];
+        const int sj = j + stepJ[static_cast<std::size_t>(t)];
         const double ray = h + lamp.rise * t / scale_;
         blocked = std::max(blocked, heightAt(si, sj) - ray);
       }
       const double shadow = 1.0 - std::clamp(blocked * 0.9, 0.0, 0.85);
 
-      const double light = (kAmbient + kDiffuse * diffuse * shadow) / flatLight;
+      const double occlusion = 1.0 - std::clamp((around[Index(i, j)] - h) * 0.16, 0.0, 0.4);
+      const double light = (kAmbient * occlusion + kDiffuse * diffuse * shadow) / flatLight;
       const double highlight =
           std::pow(std::max(0.0, nx * lamp.hx + ny * lamp.hy + nz * lamp.hz), 28.0) * shadow;
       const Rgb& a = albedo_[Index(i, j)];

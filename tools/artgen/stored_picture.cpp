@@ -3,6 +3,7 @@
 #include "palette.h"
 
 #include <stdexcept>
+#include <unordered_map>
 
 namespace artgen {
 namespace {
@@ -90,11 +91,17 @@ IndexedPicture MapToPalette(const std::string& name, const QImage& source, int b
   out.bits = bits;
   out.palette = palette;
   out.pixels.resize(static_cast<std::size_t>(out.width) * out.height);
+  // Stone repeats its colours a lot; each distinct colour is looked up once.
+  std::unordered_map<QRgb, std::uint8_t> known;
   for (int y = 0; y < out.height; ++y) {
     const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0; x < out.width; ++x)
-      out.pixels[static_cast<std::size_t>(y) * out.width + x] =
-          static_cast<std::uint8_t>(NearestIndex(palette, first, last, line[x]));
+    for (int x = 0; x < out.width; ++x) {
+      const QRgb colour = line[x] & 0xFFFFFFu;
+      auto it = known.find(colour);
+      if (it == known.end())
+        it = known.emplace(colour, static_cast<std::uint8_t>(NearestIndex(palette, first, last, colour))).first;
+      out.pixels[static_cast<std::size_t>(y) * out.width + x] = it->second;
+    }
   }
   return out;
 }
