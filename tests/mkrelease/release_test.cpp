@@ -22,6 +22,8 @@
 #include <sstream>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using mkrelease::BuildOptions;
@@ -435,6 +437,25 @@ TEST(Release, ExistingReleaseSurvivesFailureAndIsReplacedOnSuccess) {
   EXPECT_EQ(x.status, 0);
   EXPECT_EQ(ReadBytes(tmp.path() / "unpacked" / "new.txt"), "new file");
   ExpectNoStaging(tmp.path());
+}
+
+TEST(Release, StagingLeftByAKilledRunIsRemoved) {
+  TempDir tmp;
+  const fs::path inputs = tmp.path() / "in";
+  ReleaseDescription d = SmallDescription(inputs, inputs / "small.nfo");
+  // A process that has ended, and one that runs (this one).
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const fs::path dead = tmp.path() / (".out.mkrelease-" + std::to_string(child) + "-abcdef");
+  const fs::path live = tmp.path() / (".out.mkrelease-" + std::to_string(getpid()) + "-ghijkl");
+  const fs::path other = tmp.path() / (".other.mkrelease-" + std::to_string(child) + "-mnopqr");
+  for (const auto& p : {dead, live, other}) WriteBytes(p / "test.ace", "half");
+  ASSERT_EQ(BuildError(d, tmp.path() / "out"), "(built)");
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(live / "test.ace"));   // a build still running is left alone
+  EXPECT_TRUE(fs::exists(other / "test.ace"));  // it belongs to another output folder
 }
 
 TEST(Release, SingleVolumeAndStoredLevel) {

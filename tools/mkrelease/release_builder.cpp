@@ -22,6 +22,7 @@
 #include <set>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -135,6 +136,10 @@ void CheckSheetFile(const fs::path& sheet) {
   }
 }
 
+// Staging folders are named ".OUTDIR.mkrelease-PID-XXXXXX" after the process that
+// made them, so that a later run can tell an abandoned one from a running build.
+std::string StagingPrefix(const fs::path& outDir) { return "." + outDir.filename().string() + ".mkrelease-"; }
+
 // The hidden folder the release is assembled in; removed unless committed.
 class Staging {
  public:
@@ -143,7 +148,7 @@ class Staging {
     if (parent.empty()) parent = ".";
     std::error_code ec;
     fs::create_directories(parent, ec);
-    std::string pattern = (parent / ("." + outDir.filename().string() + ".mkrelease-XXXXXX")).string();
+    std::string pattern = (parent / (StagingPrefix(outDir) + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) {
       throw ReleaseError("cannot make a staging folder beside " + Quoted(outDir) + ": " + std::strerror(errno));
     }
@@ -279,6 +284,25 @@ std::vector<PayloadEntry> ScanPayload(const fs::path& payload) {
   return entries;
 }
 
+void RemoveAbandonedStaging(const fs::path& outDir) {
+  fs::path parent = outDir.parent_path();
+  if (parent.empty()) parent = ".";
+  const std::string prefix = StagingPrefix(outDir);
+  std::error_code ec;
+  std::vector<fs::path> abandoned;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size()) continue;
+    const std::string digits = name.substr(prefix.size(), dash - prefix.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) abandoned.push_back(it->path());
+  }
+  for (const auto& p : abandoned) fs::remove_all(p, ec);
+}
+
 ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirIn, const BuildOptions& options) {
   if (outDirIn.empty()) throw ReleaseError("no output folder given");
   const fs::path outDir = fs::absolute(outDirIn).lexically_normal();
@@ -370,6 +394,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
   if (d.pictures) sheetBytes = ComposeSheetFile(*d.pictures);
 
   // 2. Assemble the release in the staging folder.
+  RemoveAbandonedStaging(outDirClean);
   Staging staging(outDirClean);
   const fs::path stage = staging.path();
   ReleaseSummary summary;

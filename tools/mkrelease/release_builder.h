@@ -44,6 +44,10 @@ struct PayloadEntry {
 // files of 2 GiB or more.
 std::vector<PayloadEntry> ScanPayload(const std::filesystem::path& payload);
 
+// Removes the staging folders beside outDir that a build killed before it could
+// clean up has left behind (their process no longer runs). BuildRelease calls it.
+void RemoveAbandonedStaging(const std::filesystem::path& outDir);
+
 // The whole build. Throws ReleaseError (or the writer's and the file system's own
 // errors, wrapped into ReleaseError) with the output folder untouched.
 ReleaseSummary BuildRelease(const ReleaseDescription& description, const std::filesystem::path& outDir,
