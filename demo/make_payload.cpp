@@ -292,10 +292,10 @@ int main(int argc, char** argv) {
       if (a == "--scale" && i + 1 < argc) {
         scale = std::max(1, std::atoi(argv[++i]));
       } else if (a == "--copy" && i + 1 < argc) {
-        const std::string spec = argv[++i];
-        const auto eq = spec.find('=');
-        if (eq == std::string::npos) throw std::runtime_error("--copy wants NAME=FILE, not " + spec);
-        copies.push_back({spec.substr(0, eq), spec.substr(eq + 1)});
+        const std::string copy = argv[++i];
+        const auto eq = copy.find('=');
+        if (eq == std::string::npos) throw std::runtime_error("--copy wants NAME=FILE, not " + copy);
+        copies.push_back({copy.substr(0, eq), copy.substr(eq + 1)});
       } else {
         throw std::runtime_error("unknown argument " + a);
       }
