@@ -32,7 +32,6 @@ constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::size_t kMaxNameBytes = 259;
 constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
-constexpr std::size_t kMainHeaderBytes = 31;
 constexpr std::size_t kFileHeaderFixed = 35;
 
 void PutU8(std::vector<std::uint8_t>& v, std::uint32_t x) { v.push_back(static_cast<std::uint8_t>(x)); }
