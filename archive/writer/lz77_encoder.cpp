@@ -41,7 +41,7 @@ LevelParams ParamsFor(int level) {
     case 2: return {4, 32, true, 20, 48, 8, 8, 32};
     case 3: return {6, 48, true, 21, 64, 12, 12, 64};
     case 4: return {64, 192, true, 21, 256, 64, 64, kMaxMatch};
-    default: return {384, kMaxMatch, true, 21, 1024, kMaxMatch, kMaxMatch, kMaxMatch};
+    default: return {192, kMaxMatch, true, 21, 1024, kMaxMatch, 128, kMaxMatch};
   }
 }
 
