@@ -61,10 +61,18 @@ std::vector<std::string> NextVolumeNames(const std::string& path) {
     digits = "00";
   }
   if (!letter) return {base + digits};
-  std::vector<std::string> names;
-  names.push_back(base + (upper ? "C" : "c") + digits);  // same case as the current name
-  names.push_back(base + (upper ? "c" : "C") + digits);
-  return names;
+  // Upper case first, then lower case; on a case-sensitive file system these
+  // two cover every spelling of the letter, the current name's case included.
+  (void)upper;
+  return {base + "C" + digits, base + "c" + digits};
+}
+
+std::string MissingVolumeName(const std::string& path) {
+  const std::vector<std::string> names = NextVolumeNames(path);
+  if (names.size() < 2) return names.front();
+  // Report the spelling whose letter has the case of the current extension.
+  const char c = path.size() >= 3 ? path[path.size() - 3] : 'a';
+  return std::isupper(static_cast<unsigned char>(c)) ? names[0] : names[1];
 }
 
 VolumeSet::~VolumeSet() {
@@ -162,7 +170,10 @@ Status VolumeSet::NextVolume() {
     }
   }
   if (found.empty()) {
-    if (callback_.function) callback_.function(callback_.context, names.front().c_str(), 0);
+    if (callback_.function) {
+      const std::string missing = MissingVolumeName(path_);
+      callback_.function(callback_.context, missing.c_str(), 0);
+    }
     return Status::MissingVolume;
   }
   if (callback_.function && callback_.function(callback_.context, found.c_str(), 1) == 0) {
