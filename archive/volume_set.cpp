@@ -98,6 +98,11 @@ Status VolumeSet::FindArchiveStart(std::uint64_t& start) {
   std::uint16_t crc;
   MainHeader probe;
   // A plain archive starts at 0; a self-extracting one somewhere in the first 512 KiB.
+  if (ReadBlock(fd_, fileSize_, 0, block, crc) == Status::Ok && block.size() >= 26 &&
+      ParseMainHeader(block.data(), block.size(), probe) == Status::Ok) {
+    start = 0;
+    return Status::Ok;
+  }
   const std::uint64_t span = fileSize_ < kSfxSearchLimit + 14 ? fileSize_ : kSfxSearchLimit + 14;
   std::vector<std::uint8_t> head(static_cast<std::size_t>(span));
   if (span && !ReadFully(fd_, head.data(), head.size(), 0)) return Status::ReadFailed;
@@ -105,6 +110,10 @@ Status VolumeSet::FindArchiveStart(std::uint64_t& start) {
   bool sawSignature = false;
   Status firstFailure = Status::NotAce;
   for (std::uint64_t p = 7; p + 7 <= head.size() && p < kSfxSearchLimit; ++p) {
+    const void* star = std::memchr(head.data() + p, '*', head.size() - 6 - p);
+    if (!star) break;
+    p = std::uint64_t(static_cast<const std::uint8_t*>(star) - head.data());
+    if (p >= kSfxSearchLimit) break;
     if (std::memcmp(head.data() + p, kSign, 7) != 0) continue;
     sawSignature = true;
     const std::uint64_t s = p - 7;
