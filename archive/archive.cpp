@@ -7,7 +7,7 @@
 namespace ace {
 namespace {
 
-constexpr std::size_t kStepBytes = 64 * 1024;
+constexpr std::size_t kStepBytes = 256 * 1024;
 
 class Discard final : public Output {
  public:
@@ -22,7 +22,7 @@ Archive::Archive(const ArchiveOptions& options)
     : options_(options),
       volumes_(options.volume),
       lastReport_(std::chrono::steady_clock::now()),
-      sink_(options.data, &lastReport_) {
+      sink_(options.data, &lastReport_, options.pieceInterval) {
   if (!options_.write) options_.write = SystemWrite;
 }
 
@@ -56,6 +56,8 @@ Status Archive::StartDecoder() {
   // Only a solid entry may reach into the entries before it.
   const bool solid = solidArchive_ && (header_.flags & kFlagSolid);
   params.historyStart = solid ? 0 : window_->pos();
+  params.modeBytes = options_.modeBytes;
+  params.keepHistory = solidArchive_;
   switch (header_.method) {
     case 0: decoder_ = MakeStoredDecoder(volumes_, *window_, params); break;
     case 1: decoder_ = MakeLz77Decoder(*bits_, *window_, params); break;

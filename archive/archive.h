@@ -2,6 +2,7 @@
 // around it, and the tests and the aceextract tool may use it directly.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -44,6 +45,10 @@ struct ArchiveOptions {
   DataCallback data;
   WriteFunction write = nullptr;    // null: the system's write
   std::uint64_t maxEntrySize = ~std::uint64_t(0);  // larger entries are refused (TooLarge)
+  std::array<std::uint64_t, 8>* modeBytes = nullptr;  // bytes per blocked-method mode
+  // Least time between two data callbacks (see output_sink.h); tests use 0 to get
+  // a piece for every block of output.
+  std::chrono::milliseconds pieceInterval = OutputSink::kPieceInterval;
 };
 
 class Archive {

@@ -109,6 +109,7 @@ bool BlockedDecoder::ReadAndApplyMode() {
   }
   if (m > kPic || br_.overflow()) return false;
   const std::uint64_t pos = window_.pos();
+  if (params_.modeBytes) (*params_.modeBytes)[mode_] += pos - sectionStart_;
   // Repeating the current mode before any output is never written by ACE.
   if (pos == start_ && m == mode_) return false;
   // Finish the section that the instruction ends.
@@ -150,6 +151,7 @@ bool BlockedDecoder::ReadAndApplyMode() {
 }
 
 Status BlockedDecoder::Finish() {
+  if (params_.modeBytes) (*params_.modeBytes)[mode_] += window_.pos() - sectionStart_;
   if (mode_ == kExe) {
     FeedExe(exeX_ != 0);
     exe_.End(counter_);

@@ -10,6 +10,8 @@ namespace ace {
 constexpr std::uint32_t kCrcStart = 0xFFFFFFFFu;
 
 std::uint32_t CrcUpdate(std::uint32_t crc, const std::uint8_t* data, std::size_t size);
+// The plain table-driven routine (CrcUpdate may use a faster one on this machine).
+std::uint32_t CrcTable(std::uint32_t crc, const std::uint8_t* data, std::size_t size);
 
 inline std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
   return CrcUpdate(kCrcStart, data, size);

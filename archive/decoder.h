@@ -2,6 +2,7 @@
 // goes, and the step interface the driver calls until the entry is complete.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,6 +24,9 @@ struct EntryParams {
   std::uint64_t size = 0;             // ORIG_SIZE
   std::uint32_t dictionarySize = 0;   // bytes
   std::uint64_t historyStart = 0;     // oldest window position a copy may reach
+  bool keepHistory = true;            // false: no later entry can copy from this one
+  // When set, blocked entries add the bytes decoded in each mode (0..7) here.
+  std::array<std::uint64_t, 8>* modeBytes = nullptr;
 };
 
 class EntryDecoder {

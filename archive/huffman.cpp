@@ -1,24 +1,23 @@
 #include "huffman.h"
 
-#include <numeric>
+#include <algorithm>
 #include <utility>
 
 namespace ace {
 namespace {
 
-void Exchange(std::vector<int>& k, std::vector<int>& s, int i, int j) {
-  std::swap(k[i], k[j]);
-  std::swap(s[i], s[j]);
-}
+// Keys and symbols travel together as key << 16 | symbol, so that an exchange
+// moves one word; comparisons look at the key only.
+inline int Key(std::uint32_t v) { return int(v >> 16); }
 
-void Sort(std::vector<int>& k, std::vector<int>& s, int lo, int hi) {
+void Sort(std::uint32_t* v, int lo, int hi) {
   int i = lo, j = hi;
-  const int pivot = k[hi];
+  const int pivot = Key(v[hi]);
   for (;;) {
-    while (k[i] > pivot) ++i;
-    while (k[j] < pivot) --j;
+    while (Key(v[i]) > pivot) ++i;
+    while (Key(v[j]) < pivot) --j;
     if (i <= j) {
-      Exchange(k, s, i, j);
+      std::swap(v[i], v[j]);
       ++i;
       --j;
     }
@@ -26,51 +25,72 @@ void Sort(std::vector<int>& k, std::vector<int>& s, int lo, int hi) {
   }
   if (lo < j) {
     if (lo < j - 1) {
-      Sort(k, s, lo, j);
-    } else if (k[lo] < k[j]) {
-      Exchange(k, s, lo, j);
+      Sort(v, lo, j);
+    } else if (Key(v[lo]) < Key(v[j])) {
+      std::swap(v[lo], v[j]);
     }
   }
   if (i < hi) {
     if (i < hi - 1) {
-      Sort(k, s, i, hi);
-    } else if (k[i] < k[hi]) {
-      Exchange(k, s, i, hi);
+      Sort(v, i, hi);
+    } else if (Key(v[i]) < Key(v[hi])) {
+      std::swap(v[i], v[hi]);
     }
   }
 }
 
+constexpr int kMaxList = 512;
+
 }  // namespace
 
 void SortWidths(std::vector<int>& keys, std::vector<int>& symbols) {
-  if (keys.size() > 1) Sort(keys, symbols, 0, int(keys.size()) - 1);
+  const int n = int(keys.size());
+  if (n < 2) return;
+  std::vector<std::uint32_t> v(n);
+  for (int i = 0; i < n; ++i) v[i] = std::uint32_t(keys[i]) << 16 | std::uint32_t(symbols[i]);
+  Sort(v.data(), 0, n - 1);
+  for (int i = 0; i < n; ++i) {
+    keys[i] = Key(v[i]);
+    symbols[i] = int(v[i] & 0xFFFF);
+  }
 }
 
-bool HuffmanTable::Build(const std::vector<int>& widths, int maxWidth) {
+bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   maxWidth_ = maxWidth;
+  if (maxWidth > kMaxWidth) maxWidth_ = maxWidth = kMaxWidth;
   const std::uint32_t size = 1u << maxWidth;
-  table_.assign(size, kUnassigned);
-  if (widths.empty()) return false;
-  std::vector<int> keys = widths;
-  std::vector<int> symbols(widths.size());
-  std::iota(symbols.begin(), symbols.end(), 0);
-  for (int w : keys) {
-    if (w < 0 || w > maxWidth) return false;
+  if (n <= 0 || n > kMaxList) {
+    std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+    return false;
   }
-  SortWidths(keys, symbols);
+  std::uint32_t v[kMaxList];
+  for (int i = 0; i < n; ++i) {
+    if (widths[i] < 0 || widths[i] > maxWidth) {
+      std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+      return false;
+    }
+    v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
+  }
+  if (n > 1) Sort(v, 0, n - 1);
   int used = 0;
-  while (used < int(keys.size()) && keys[used] != 0) ++used;
+  while (used < n && Key(v[used]) != 0) ++used;
   const bool degenerate = used < 2;
   if (used == 0) used = 1;
   std::uint32_t next = 0;
   for (int j = used - 1; j >= 0; --j) {
-    const std::uint32_t block = 1u << (maxWidth - keys[j]);
-    if (block > size - next) return false;
-    const int readLength = degenerate ? 1 : keys[j];
-    const std::uint16_t e = std::uint16_t(symbols[j] << 4 | readLength);
-    for (std::uint32_t k = 0; k < block; ++k) table_[next + k] = e;
+    const int width = Key(v[j]);
+    const std::uint32_t block = 1u << (maxWidth - width);
+    if (block > size - next) {
+      std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+      return false;
+    }
+    const int readLength = degenerate ? 1 : width;
+    const std::uint16_t e = std::uint16_t((v[j] & 0xFFFF) << 4 | std::uint32_t(readLength));
+    std::fill(table_.begin() + next, table_.begin() + next + block, e);
     next += block;
   }
+  // What is left over belongs to no symbol (an incomplete code).
+  std::fill(table_.begin() + next, table_.begin() + size, kUnassigned);
   return true;
 }
 
@@ -79,31 +99,31 @@ bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out) {
   if (n > alphabet) return false;
   const int lo = int(br.Read(4));
   const int hi = int(br.Read(4));
-  std::vector<int> small(hi + 1);
-  for (int& w : small) w = int(br.Read(3));
+  int small[16];
+  for (int k = 0; k <= hi; ++k) small[k] = int(br.Read(3));
   HuffmanTable smallCode;
-  if (!smallCode.Build(small, 7)) return false;
-  std::vector<int> v;
-  v.reserve(n);
-  while (int(v.size()) < n) {
+  if (!smallCode.Build(small, hi + 1, 7)) return false;
+  int v[kMaxList];
+  int count = 0;
+  while (count < n) {
     const int s = smallCode.Decode(br);
     if (s < 0 || br.overflow()) return false;
     if (s < hi) {
-      v.push_back(s);
+      v[count++] = s;
     } else {
       int run = int(br.Read(4)) + 4;
-      if (run > n - int(v.size())) run = n - int(v.size());
-      v.insert(v.end(), run, 0);
+      if (run > n - count) run = n - count;
+      for (int k = 0; k < run; ++k) v[count++] = 0;
     }
   }
   if (hi > 0) {
     for (int i = 1; i < n; ++i) v[i] = (v[i] + v[i - 1]) % hi;
   }
-  for (int& w : v) {
-    if (w != 0) w += lo;
-    if (w > maxWidth) return false;
+  for (int k = 0; k < n; ++k) {
+    if (v[k] != 0) v[k] += lo;
+    if (v[k] > maxWidth) return false;
   }
-  return !br.overflow() && out.Build(v, maxWidth);
+  return !br.overflow() && out.Build(v, n, maxWidth);
 }
 
 }  // namespace ace

@@ -2,6 +2,7 @@
 // which code, the single-level lookup table, and the reader of stored width tables.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +20,10 @@ class HuffmanTable {
 
   // Builds the lookup table for `widths` (exactly as many as the stream stored)
   // with maximum width maxWidth. False when the widths are invalid.
-  bool Build(const std::vector<int>& widths, int maxWidth);
+  bool Build(const std::vector<int>& widths, int maxWidth) {
+    return Build(widths.data(), int(widths.size()), maxWidth);
+  }
+  bool Build(const int* widths, int count, int maxWidth);
 
   // Decodes one symbol; -1 when the code met is unassigned.
   int Decode(BitReader& br) const {
@@ -34,8 +38,9 @@ class HuffmanTable {
   std::uint16_t entry(std::uint32_t index) const { return table_[index]; }
 
  private:
+  static constexpr int kMaxWidth = 11;
   int maxWidth_ = 0;
-  std::vector<std::uint16_t> table_;
+  std::array<std::uint16_t, 1u << kMaxWidth> table_;
 };
 
 // Reads a stored width table (count, lo/hi, the small width code, runs, difference

@@ -1,5 +1,7 @@
 #include "lz77_stage.h"
 
+#include <cstring>
+
 namespace ace {
 
 bool Lz77Stage::ReadGroup() {
@@ -18,13 +20,24 @@ int Lz77Stage::ReadMainSymbol() {
 Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
                                std::uint64_t historyStart, std::uint32_t dictionarySize,
                                bool modesAllowed) {
-  while (window_.pos() < softStop) {
-    if (groupCount_ == 0 && !ReadGroup()) return Stop::Error;
+  // Position and buffer live in locals: stores through the byte pointer could
+  // otherwise alias every member and force reloads on each literal.
+  std::uint8_t* __restrict data = window_.data();
+  std::uint64_t pos = window_.pos();
+  Stop result = Stop::Limit;
+  while (pos < softStop && !br_.overflow()) {
+    if (groupCount_ == 0 && !ReadGroup()) {
+      result = Stop::Error;
+      break;
+    }
     --groupCount_;
     const int s = main_.Decode(br_);
-    if (s < 0) return Stop::Error;
+    if (s < 0) {
+      result = Stop::Error;
+      break;
+    }
     if (s < 256) {
-      window_.Put(std::uint8_t(s));
+      data[std::uint32_t(pos++) & LzWindow::kMask] = std::uint8_t(s);
       continue;
     }
     std::uint32_t d;
@@ -33,28 +46,56 @@ Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
       const int k = s - 256;
       d = history_.Repeat(k);
       const int t = lengths_.Decode(br_);
-      if (t < 0) return Stop::Error;
+      if (t < 0) {
+        result = Stop::Error;
+        break;
+      }
       length = std::uint32_t(t) + (k <= 1 ? 2 : 3);
     } else if (s < kModeSymbol) {
       const int b = s - 260;
       d = b < 2 ? std::uint32_t(b) : (1u << (b - 1)) + br_.Read(b - 1);
       const int t = lengths_.Decode(br_);
-      if (t < 0) return Stop::Error;
+      if (t < 0) {
+        result = Stop::Error;
+        break;
+      }
       length = std::uint32_t(t) + (d <= 255 ? 2 : d <= 8191 ? 3 : 4);
       history_.Push(d);
     } else {
-      if (!modesAllowed) return Stop::Error;
-      return Stop::ModeSymbol;
+      result = modesAllowed ? Stop::ModeSymbol : Stop::Error;
+      break;
     }
     const std::uint64_t distance = std::uint64_t(d) + 1;
-    const std::uint64_t pos = window_.pos();
     if (distance > dictionarySize || distance > pos - historyStart ||
         distance > LzWindow::kSize || length > hardStop - pos) {
-      return Stop::Error;
+      result = Stop::Error;
+      break;
     }
-    window_.Copy(std::uint32_t(distance), length);
+    const std::uint32_t dst = std::uint32_t(pos) & LzWindow::kMask;
+    const std::uint32_t src = (dst - std::uint32_t(distance)) & LzWindow::kMask;
+    pos += length;
+    if (dst + length <= LzWindow::kSize && src + length <= LzWindow::kSize) {
+      std::uint8_t* o = data + dst;
+      const std::uint8_t* i = data + src;
+      if (distance >= length) {
+        std::memcpy(o, i, length);
+      } else if (distance >= 8) {
+        // Forward in 8-byte steps: each step reads only bytes already written.
+        std::uint32_t k = 0;
+        for (; k + 8 <= length; k += 8) std::memcpy(o + k, i + k, 8);
+        for (; k < length; ++k) o[k] = i[k];
+      } else {
+        for (std::uint32_t k = 0; k < length; ++k) o[k] = i[k];
+      }
+    } else {
+      for (std::uint32_t k = 0; k < length; ++k) {
+        data[(dst + k) & LzWindow::kMask] = data[(src + k) & LzWindow::kMask];
+      }
+    }
   }
-  return br_.overflow() ? Stop::Error : Stop::Limit;
+  window_.set_pos(pos);
+  if (result == Stop::Limit && br_.overflow()) result = Stop::Error;
+  return result;
 }
 
 }  // namespace ace

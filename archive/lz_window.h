@@ -14,9 +14,13 @@ class LzWindow {
   static constexpr std::uint32_t kSize = 1u << 22;
   static constexpr std::uint32_t kMask = kSize - 1;
 
-  LzWindow() : data_(new std::uint8_t[kSize]()) {}
+  // Not cleared: every copy is checked to reach only bytes written before it.
+  LzWindow() : data_(std::make_unique_for_overwrite<std::uint8_t[]>(kSize)) {}
 
   std::uint64_t pos() const { return pos_; }
+  // For decode loops that keep the position in a register and write back.
+  std::uint8_t* data() { return data_.get(); }
+  void set_pos(std::uint64_t p) { pos_ = p; }
   void Put(std::uint8_t b) { data_[std::uint32_t(pos_++) & kMask] = b; }
   void PutBytes(const std::uint8_t* p, std::size_t n);
   std::uint8_t At(std::uint64_t position) const { return data_[std::uint32_t(position) & kMask]; }

@@ -6,8 +6,10 @@
 
 namespace ace {
 
-OutputSink::OutputSink(DataCallback callback, std::chrono::steady_clock::time_point* lastReport)
-    : callback_(callback), lastReport_(lastReport), buffer_(new std::uint8_t[kBufferSize]) {}
+OutputSink::OutputSink(DataCallback callback, std::chrono::steady_clock::time_point* lastReport,
+                       std::chrono::milliseconds interval)
+    : callback_(callback), lastReport_(lastReport), interval_(interval),
+      buffer_(new std::uint8_t[kBufferSize]) {}
 
 void OutputSink::Begin(PendingFile* file, bool report) {
   file_ = file;
@@ -46,6 +48,13 @@ void OutputSink::Emit(const std::uint8_t* data, std::size_t size) {
   if (stopped()) return;
   crc_ = CrcUpdate(crc_, data, size);
   total_ += size;
+  if (used_ == 0 && size >= kBufferSize / 2) {
+    // Large pieces go straight to the file, without a copy into the buffer.
+    if (file_ && writeError_ == Status::Ok) writeError_ = file_->Write(data, size);
+    pieceBytes_ += size;
+    pieceContiguous_ = false;
+    size = 0;
+  }
   while (size) {
     if (used_ == kBufferSize) WriteBuffer();
     const std::size_t k = size < kBufferSize - used_ ? size : kBufferSize - used_;
@@ -56,7 +65,7 @@ void OutputSink::Emit(const std::uint8_t* data, std::size_t size) {
     pieceBytes_ += k;
   }
   if (report_ && pieceBytes_ < 0x40000000 &&
-      std::chrono::steady_clock::now() - *lastReport_ >= kPieceInterval) {
+      std::chrono::steady_clock::now() - *lastReport_ >= interval_) {
     Report();
   } else if (report_ && pieceBytes_ >= 0x40000000) {
     Report();  // keeps every count within the callback's 32-bit range

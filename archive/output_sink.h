@@ -29,7 +29,8 @@ class OutputSink final : public Output {
   static constexpr std::chrono::milliseconds kPieceInterval{50};
   static constexpr std::size_t kBufferSize = 256 * 1024;
 
-  OutputSink(DataCallback callback, std::chrono::steady_clock::time_point* lastReport);
+  OutputSink(DataCallback callback, std::chrono::steady_clock::time_point* lastReport,
+             std::chrono::milliseconds interval = kPieceInterval);
 
   // Starts an entry. file may be null (testing, or decoding into nothing); with
   // report false the data callback is not called.
@@ -51,6 +52,7 @@ class OutputSink final : public Output {
 
   DataCallback callback_;
   std::chrono::steady_clock::time_point* lastReport_;
+  std::chrono::milliseconds interval_;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t used_ = 0;
   std::size_t pieceStart_ = 0;   // offset of the piece's first byte in buffer_

@@ -1,5 +1,6 @@
 #include "pic_decoder.h"
 
+#include <bit>
 #include <cstdlib>
 
 namespace ace {
@@ -7,26 +8,29 @@ namespace {
 
 int SByte(int x) { return int(std::int8_t(std::uint8_t(x & 0xFF))); }
 
-int BitLength(unsigned x) {
-  int n = 0;
-  while (x) {
-    ++n;
-    x >>= 1;
-  }
-  return n;
-}
+int BitLength(unsigned x) { return int(std::bit_width(x)); }
 
-int Quantise(int d) {
-  if (d <= -21) return -4;
-  if (d <= -7) return -3;
-  if (d <= -3) return -2;
-  if (d <= -1) return -1;
-  if (d == 0) return 0;
-  if (d <= 2) return 1;
-  if (d <= 6) return 2;
-  if (d <= 20) return 3;
-  return 4;
+// g(d) for d in -255..255, indexed by d + 255.
+constexpr std::array<std::int8_t, 511> MakeQuantiser() {
+  std::array<std::int8_t, 511> t{};
+  for (int d = -255; d <= 255; ++d) {
+    int g;
+    if (d <= -21) g = -4;
+    else if (d <= -7) g = -3;
+    else if (d <= -3) g = -2;
+    else if (d <= -1) g = -1;
+    else if (d == 0) g = 0;
+    else if (d <= 2) g = 1;
+    else if (d <= 6) g = 2;
+    else if (d <= 20) g = 3;
+    else g = 4;
+    t[std::size_t(d + 255)] = std::int8_t(g);
+  }
+  return t;
 }
+constexpr auto kQuantiser = MakeQuantiser();
+
+inline int Quantise(int d) { return kQuantiser[std::size_t(d + 255)]; }
 
 int Fold(int y) { return y >= 0 ? 2 * y : -2 * y - 1; }
 

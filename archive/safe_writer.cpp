@@ -71,9 +71,9 @@ Destination::~Destination() {
 }
 
 Status Destination::Open(const std::string& path) {
-  std::string p = path;
-  if (p.size() > 1 && (p.back() == '/' || p.back() == '\\')) p.pop_back();
-  if (p.empty()) p = ".";
+  std::size_t length = path.size();
+  if (length > 1 && (path[length - 1] == '/' || path[length - 1] == '\\')) --length;
+  const std::string p = length == 0 ? std::string(".") : path.substr(0, length);
   fd_ = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   return fd_ >= 0 ? Status::Ok : Status::OpenFailed;
 }
@@ -95,10 +95,13 @@ Status Destination::OpenFolder(const std::vector<std::string>& parts, std::size_
     }
     if (next < 0) {
       const int e = errno;
+      // A symbolic link where a folder should be: following it could leave the
+      // destination. Anything else in the way (a file) just cannot be used.
+      struct stat st;
+      const bool link = (e == ELOOP || e == ENOTDIR) &&
+                        ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
       ::close(fd);
-      // A symbolic link (or a file) where a folder should be: following it could
-      // leave the destination.
-      return e == ELOOP || e == ENOTDIR ? Status::UnsafeName : Status::OpenFailed;
+      return link ? Status::UnsafeName : Status::OpenFailed;
     }
     ::close(fd);
     fd = next;

@@ -1,5 +1,6 @@
 #include "sound_decoder.h"
 
+#include <bit>
 #include <cstdlib>
 
 namespace ace {
@@ -7,14 +8,7 @@ namespace {
 
 int SByte(int x) { return int(std::int8_t(std::uint8_t(x & 0xFF))); }
 
-int BitLength(unsigned x) {
-  int n = 0;
-  while (x) {
-    ++n;
-    x >>= 1;
-  }
-  return n;
-}
+int BitLength(unsigned x) { return int(std::bit_width(x)); }
 
 }  // namespace
 

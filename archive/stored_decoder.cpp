@@ -9,7 +9,8 @@ namespace {
 class StoredDecoder final : public EntryDecoder {
  public:
   StoredDecoder(ByteSource& source, LzWindow& window, const EntryParams& params)
-      : source_(source), window_(window), left_(params.size), buffer_(64 * 1024) {}
+      : source_(source), window_(window), left_(params.size), keep_(params.keepHistory),
+        buffer_(256 * 1024) {}
 
   Status Step(std::size_t budget) override {
     while (left_ > 0 && budget > 0) {
@@ -19,7 +20,7 @@ class StoredDecoder final : public EntryDecoder {
       const std::size_t got = source_.Read(buffer_.data(), want);
       if (got == 0) return Status::ReadFailed;
       // Stored bytes join the history: a later solid entry may copy from them.
-      window_.PutBytes(buffer_.data(), got);
+      if (keep_) window_.PutBytes(buffer_.data(), got);
       out_->Emit(buffer_.data(), got);
       left_ -= got;
       budget = budget > got ? budget - got : 0;
@@ -31,6 +32,7 @@ class StoredDecoder final : public EntryDecoder {
   ByteSource& source_;
   LzWindow& window_;
   std::uint64_t left_;
+  bool keep_;
   std::vector<std::uint8_t> buffer_;
 };
 

@@ -67,7 +67,9 @@ struct TACEOpenArchiveData {
 struct TACEHeaderData {
   char VolumeName[260] = {};   // NUL-terminated path of the volume that holds the entry's start
   char EntryName[260] = {};    // NUL-terminated stored name (backslashes, relative)
-  std::int32_t EntrySize = 0;  // unpacked size, signed (entries of 2 GiB and more are refused)
+  // Unpacked size, signed. Entries of 2 GiB and more are refused: EntrySize then
+  // holds INT32_MAX and ACEProcessFile answers ACE_ERR_WRITE without writing.
+  std::int32_t EntrySize = 0;
   // Further facts for listings; the installer does not read them.
   std::int64_t OriginalSize = 0;
   std::int64_t PackedSize = 0;      // over all segments

@@ -1,0 +1,210 @@
+// Decoding speed of the archive library beside reference work done in the same run:
+//   - every corpus archive decoded (test mode) against zlib inflating the same
+//     output bytes, compressed at level 6;
+//   - extraction of a large stored entry against a plain copy of the same bytes.
+// The ratios are printed at the end (higher is better for the library).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive.h"
+#include "crc32.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kCorpus = ACE_CORPUS_DIR;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Work {
+  std::vector<fs::path> archives;  // first volumes of every manifested archive
+  std::vector<std::string> outputs;  // their extracted files
+  std::vector<std::pair<std::vector<Bytef>, uLong>> deflated;  // level 6, with sizes
+  std::uint64_t outputBytes = 0;
+  fs::path temp;
+  fs::path storedArchive;
+  fs::path storedSource;
+  std::uint64_t storedBytes = 0;
+};
+
+Work& TheWork() {
+  static Work w = [] {
+    Work w;
+    char templ[] = "/tmp/acebench-XXXXXX";
+    w.temp = ::mkdtemp(templ);
+    for (const char* group : {"v1", "v2", "modes"}) {
+      for (const auto& e : fs::directory_iterator(kCorpus / group)) {
+        if (e.path().extension() == ".md5") w.archives.push_back(fs::path(e.path()).replace_extension(""));
+      }
+    }
+    const fs::path out = w.temp / "out";
+    fs::create_directories(out);
+    for (const auto& a : w.archives) {
+      ace::Archive ar({});
+      ar.Open(a.string());
+      ace::Entry e;
+      while (ar.ReadHeader(e) == ace::Status::Ok) ar.Process(ace::Operation::Extract, out.string() + "/");
+    }
+    for (const auto& e : fs::recursive_directory_iterator(out)) {
+      if (!e.is_regular_file()) continue;
+      w.outputs.push_back(ReadFile(e.path()));
+      w.outputBytes += w.outputs.back().size();
+      uLongf size = compressBound(uLong(w.outputs.back().size()));
+      std::vector<Bytef> z(size);
+      compress2(z.data(), &size, reinterpret_cast<const Bytef*>(w.outputs.back().data()),
+                uLong(w.outputs.back().size()), 6);
+      z.resize(size);
+      w.deflated.emplace_back(std::move(z), uLong(w.outputs.back().size()));
+    }
+    // A stored entry of 64 MiB of incompressible bytes.
+    std::string data(64u << 20, '\0');
+    std::mt19937_64 rng(7);
+    for (std::size_t i = 0; i + 8 <= data.size(); i += 8) {
+      const std::uint64_t v = rng();
+      std::memcpy(&data[i], &v, 8);
+    }
+    w.storedBytes = data.size();
+    w.storedSource = w.temp / "source.bin";
+    std::ofstream(w.storedSource, std::ios::binary).write(data.data(), std::streamsize(data.size()));
+    std::string arc;
+    auto put16 = [&arc](std::uint32_t v) { arc.push_back(char(v)); arc.push_back(char(v >> 8)); };
+    auto block = [&](const std::string& body) {
+      put16(ace::Crc32(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()) & 0xFFFF);
+      put16(std::uint32_t(body.size()));
+      arc += body;
+    };
+    std::string main = std::string(1, '\0') + std::string("\0\0", 2) + "**ACE**" + "\x14\x14\x03" +
+                       std::string(1, '\0') + std::string(12, '\0') + std::string(1, '\0');
+    block(main);
+    std::string fh;
+    fh.push_back(1);
+    fh.push_back(1);
+    fh.push_back(0);
+    for (std::uint32_t v : {std::uint32_t(data.size()), std::uint32_t(data.size()), 0x5A8C6B2Eu, 0x20u,
+                            ace::Crc32(reinterpret_cast<const std::uint8_t*>(data.data()), data.size())}) {
+      for (int k = 0; k < 4; ++k) fh.push_back(char(v >> (8 * k)));
+    }
+    fh += std::string("\0\x03\x0a\0\0\0\x08\0", 8) + "data.bin";
+    block(fh);
+    arc += data;
+    w.storedArchive = w.temp / "stored.ace";
+    std::ofstream(w.storedArchive, std::ios::binary).write(arc.data(), std::streamsize(arc.size()));
+    return w;
+  }();
+  return w;
+}
+
+void AceDecodeCorpus(benchmark::State& state) {
+  Work& w = TheWork();
+  for (auto _ : state) {
+    for (const auto& a : w.archives) {
+      ace::Archive ar({});
+      ar.Open(a.string());
+      ace::Entry e;
+      while (ar.ReadHeader(e) == ace::Status::Ok) ar.Process(ace::Operation::Test, "");
+    }
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations() * w.outputBytes));
+}
+
+void ZlibInflateSameBytes(benchmark::State& state) {
+  Work& w = TheWork();
+  std::vector<Bytef> out;
+  for (auto _ : state) {
+    for (const auto& [z, size] : w.deflated) {
+      out.resize(size ? size : 1);
+      uLongf n = size;
+      uncompress(out.data(), &n, z.data(), uLong(z.size()));
+      benchmark::DoNotOptimize(out.data());
+      // Bytes go through the same CRC the library computes, as its output does.
+      benchmark::DoNotOptimize(crc32(0, out.data(), uInt(n)));
+    }
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations() * w.outputBytes));
+}
+
+void AceExtractStored(benchmark::State& state) {
+  Work& w = TheWork();
+  const fs::path dest = w.temp / "stored-out";
+  fs::create_directories(dest);
+  for (auto _ : state) {
+    ace::Archive ar({});
+    ar.Open(w.storedArchive.string());
+    ace::Entry e;
+    ar.ReadHeader(e);
+    if (ar.Process(ace::Operation::Extract, dest.string() + "/") != ace::Status::Ok) state.SkipWithError("extract failed");
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations() * w.storedBytes));
+}
+
+void PlainFileCopy(benchmark::State& state) {
+  Work& w = TheWork();
+  const fs::path dest = w.temp / "copy.bin";
+  std::vector<char> buffer(256 * 1024);
+  for (auto _ : state) {
+    const int in = ::open(w.storedSource.c_str(), O_RDONLY);
+    const int out = ::open(dest.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ssize_t n;
+    while ((n = ::read(in, buffer.data(), buffer.size())) > 0) {
+      if (::write(out, buffer.data(), std::size_t(n)) != n) break;
+    }
+    ::close(in);
+    ::close(out);
+  }
+  state.SetBytesProcessed(std::int64_t(state.iterations() * w.storedBytes));
+}
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      const auto it = r.counters.find("bytes_per_second");
+      if (it != r.counters.end()) speed[r.benchmark_name()] = it->second.value;
+    }
+  }
+  std::map<std::string, double> speed;
+};
+
+}  // namespace
+
+BENCHMARK(AceDecodeCorpus)->Unit(benchmark::kMillisecond);
+BENCHMARK(ZlibInflateSameBytes)->Unit(benchmark::kMillisecond);
+BENCHMARK(AceExtractStored)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlainFileCopy)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto ratio = [&](const char* a, const char* b) {
+    if (!reporter.speed.count(a) || !reporter.speed.count(b)) return;
+    std::printf("%s / %s = %.2f\n", a, b, reporter.speed[a] / reporter.speed[b]);
+  };
+  std::printf("corpus output: %llu bytes\n", static_cast<unsigned long long>(TheWork().outputBytes));
+  ratio("AceDecodeCorpus", "ZlibInflateSameBytes");
+  ratio("AceExtractStored", "PlainFileCopy");
+  std::error_code ec;
+  fs::remove_all(TheWork().temp, ec);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,516 @@
+// Extraction through the callbacks and onto real folders: volumes, pieces, cancel,
+// replacing files, full disks, time stamps, unsafe names and damaged input.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+
+#include "archive.h"
+#include "test_support.h"
+#include "unace.h"
+
+namespace {
+
+using namespace acetest;
+
+struct Calls {
+  std::vector<std::pair<std::string, int>> volumes;
+  std::vector<std::int32_t> pieces;
+  int answerVolume = 1;
+  int cancelAtPiece = -1;  // answer 0 to this piece (counting from 0 per archive)
+  int piecesSeen = 0;
+};
+
+int OnVolume(void* ctx, const char* path, int mode) {
+  auto* c = static_cast<Calls*>(ctx);
+  c->volumes.emplace_back(path, mode);
+  return mode == ACE_VOLUME_NEXT ? c->answerVolume : 0;
+}
+
+int OnData(void* ctx, const std::uint8_t*, std::int32_t count) {
+  auto* c = static_cast<Calls*>(ctx);
+  c->pieces.push_back(count);
+  return c->piecesSeen++ == c->cancelAtPiece ? 0 : 1;
+}
+
+class Session {
+ public:
+  Session(const fs::path& archive, Calls* calls) : path_(archive.string()) {
+    open_.ArchivePath = path_.c_str();
+    open_.VolumeCallback = OnVolume;
+    open_.DataCallback = OnData;
+    open_.CallbackContext = calls;
+    handle_ = ACEOpenArchive(&open_);
+  }
+  ~Session() { ACECloseArchive(handle_); }
+  int status() const { return open_.Status; }
+  TACEHandle handle() const { return handle_; }
+  int Next() { return ACEReadHeader(handle_, &header); }
+  int Extract(const std::string& dest) { return ACEProcessFile(handle_, ACE_EXTRACT, dest.c_str()); }
+  // Extracts every entry; the results by entry name, plus "<end>" for the last header code.
+  std::map<std::string, int> ExtractAll(const std::string& dest) {
+    std::map<std::string, int> r;
+    int code;
+    while ((code = Next()) == ACE_OK) r[header.EntryName] = Extract(dest);
+    r["<end>"] = code;
+    return r;
+  }
+  TACEHeaderData header;
+
+ private:
+  std::string path_;
+  TACEOpenArchiveData open_;
+  TACEHandle handle_ = nullptr;
+};
+
+std::map<std::string, std::string> Manifest(const fs::path& p) {
+  std::map<std::string, std::string> m;
+  std::istringstream in(ReadFile(p));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() > 34) m[line.substr(34)] = line.substr(0, 32);
+  }
+  return m;
+}
+
+std::map<std::string, std::string> Written(const fs::path& root) {
+  std::map<std::string, std::string> m;
+  for (const auto& [name, md5] : ListFiles(root)) m[name] = md5;
+  return m;
+}
+
+// --- Volumes ---
+
+TEST(Volumes, MissingVolumeIsAnnouncedAndFailsTheCallThatNeedsIt) {
+  TempDir src, dest;
+  fs::copy_file(kCorpus / "v1/multivolume.ace", src.path() / "mv.ace");
+  fs::copy_file(kCorpus / "v1/multivolume.c00", src.path() / "mv.c00");
+  Calls calls;
+  Session s(src.path() / "mv.ace", &calls);
+  ASSERT_EQ(s.status(), ACE_OK);
+  const auto results = s.ExtractAll(dest.dest());
+  const std::vector<std::pair<std::string, int>> expected = {
+      {(src.path() / "mv.c00").string(), ACE_VOLUME_NEXT},
+      {(src.path() / "mv.c01").string(), ACE_VOLUME_MISSING}};
+  EXPECT_EQ(calls.volumes, expected);
+  // The entry that continues into the missing volume fails with code 3 and is not written.
+  EXPECT_EQ(results.at("aclocal\\ltargz.m4"), ACE_ERR_FILES);
+  EXPECT_FALSE(fs::exists(dest.path() / "aclocal/ltargz.m4"));
+  // What came before is complete.
+  const auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  EXPECT_EQ(Written(dest.path()).at("aclocal/libtool.m4"), manifest.at("aclocal/libtool.m4"));
+}
+
+TEST(Volumes, MissingVolumeWhileReadingHeadersGivesCode3) {
+  TempDir src;
+  fs::copy_file(kCorpus / "v1/multivolume.ace", src.path() / "mv.ace");
+  Calls calls;
+  Session s(src.path() / "mv.ace", &calls);
+  ASSERT_EQ(s.status(), ACE_OK);
+  int code;
+  while ((code = s.Next()) == ACE_OK) {
+  }
+  EXPECT_EQ(code, ACE_ERR_FILES);
+  ASSERT_EQ(calls.volumes.size(), 1u);
+  EXPECT_EQ(calls.volumes[0].second, ACE_VOLUME_MISSING);
+}
+
+TEST(Volumes, RefusingTheNextVolumeStops) {
+  TempDir dest;
+  Calls calls;
+  calls.answerVolume = 0;
+  Session s(kCorpus / "v1/multivolume.ace", &calls);
+  const auto results = s.ExtractAll(dest.dest());
+  EXPECT_EQ(results.at("aclocal\\libtool.m4"), ACE_ERR_FILES);
+  EXPECT_FALSE(fs::exists(dest.path() / "aclocal/libtool.m4"));
+}
+
+TEST(Volumes, UpperAndMixedCaseSpellingsAreFound) {
+  for (const auto& names : std::vector<std::vector<std::string>>{
+           {"SET.ACE", "SET.C00", "SET.C01"}, {"set.ace", "set.C00", "set.c01"}, {"Set.ACE", "Set.c00", "Set.C01"}}) {
+    TempDir src, dest;
+    fs::copy_file(kCorpus / "v1/multivolume.ace", src.path() / names[0]);
+    fs::copy_file(kCorpus / "v1/multivolume.c00", src.path() / names[1]);
+    fs::copy_file(kCorpus / "v1/multivolume.c01", src.path() / names[2]);
+    Calls calls;
+    Session s(src.path() / names[0], &calls);
+    ASSERT_EQ(s.status(), ACE_OK);
+    for (const auto& [name, code] : s.ExtractAll(dest.dest())) {
+      EXPECT_EQ(code, name == "<end>" ? ACE_ERR_END : ACE_OK) << names[0] << " " << name;
+    }
+    EXPECT_EQ(Written(dest.path()), Manifest(kCorpus / "v1/multivolume.ace.md5")) << names[0];
+    ASSERT_EQ(calls.volumes.size(), 2u);
+    EXPECT_EQ(calls.volumes[1].first, (src.path() / names[2]).string());
+  }
+}
+
+// --- Pieces and cancel ---
+
+TEST(Pieces, SumToEntrySizeInTestModeToo) {
+  Calls calls;
+  Session s(kCorpus / "v2/dir2.ace", &calls);
+  while (s.Next() == ACE_OK) {
+    calls.pieces.clear();
+    ASSERT_EQ(ACEProcessFile(s.handle(), ACE_TEST, ""), ACE_OK);
+    std::int64_t sum = 0;
+    for (auto p : calls.pieces) sum += p;
+    EXPECT_EQ(sum, s.header.EntrySize);
+    EXPECT_EQ(calls.pieces.empty(), s.header.EntrySize == 0);
+  }
+}
+
+TEST(Cancel, LeavesNoFileAndKeepsTheOldOne) {
+  TempDir dest;
+  WriteFile(dest.path() / "CHANGES.LOG", "old contents");
+  Calls calls;
+  calls.cancelAtPiece = 0;
+  Session s(kCorpus / "v1/onefile.ace", &calls);
+  ASSERT_EQ(s.Next(), ACE_OK);
+  EXPECT_EQ(s.Extract(dest.dest()), ACE_ERR_CANCELLED);
+  EXPECT_EQ(ReadFile(dest.path() / "CHANGES.LOG"), "old contents");
+  EXPECT_EQ(ListFiles(dest.path()).size(), 1u);  // no temporary file left behind
+  EXPECT_EQ(s.Next(), ACE_ERR_END);
+}
+
+TEST(Cancel, SolidSetGoesOnCorrectlyAfterACancelledEntry) {
+  TempDir dest;
+  Calls calls;
+  Session s(kCorpus / "v1/multivolume.ace", &calls);
+  std::string cancelled;
+  int index = 0;
+  while (s.Next() == ACE_OK) {
+    if (index++ == 5 && s.header.EntrySize > 0) {
+      cancelled = s.header.EntryName;
+      calls.cancelAtPiece = calls.piecesSeen;
+    }
+    const int r = s.Extract(dest.dest());
+    EXPECT_EQ(r, s.header.EntryName == cancelled ? ACE_ERR_CANCELLED : ACE_OK) << s.header.EntryName;
+  }
+  ASSERT_FALSE(cancelled.empty());
+  auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  std::string cancelledPath = cancelled;
+  std::replace(cancelledPath.begin(), cancelledPath.end(), '\\', '/');
+  ASSERT_EQ(manifest.erase(cancelledPath), 1u);
+  EXPECT_EQ(Written(dest.path()), manifest);
+}
+
+TEST(Cancel, MidEntryCancelInASolidSpanningEntryKeepsTheRestCorrect) {
+  // With no minimum interval every block of output is a piece, so the callback can
+  // stop aclocal\\libtool.m4 (306 297 bytes, spanning two volumes) in its middle.
+  TempDir dest;
+  Calls calls;
+  ace::ArchiveOptions options;
+  options.volume = {OnVolume, &calls};
+  options.data = {OnData, &calls};
+  options.pieceInterval = std::chrono::milliseconds(0);
+  ace::Archive a(options);
+  ASSERT_EQ(a.Open((kCorpus / "v1/multivolume.ace").string()), ace::Status::Ok);
+  ace::Entry e;
+  bool cancelled = false;
+  while (a.ReadHeader(e) == ace::Status::Ok) {
+    if (e.name == "aclocal\\libtool.m4") {
+      calls.cancelAtPiece = calls.piecesSeen;
+      const std::size_t before = calls.pieces.size();
+      EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Cancelled);
+      ASSERT_EQ(calls.pieces.size(), before + 1);
+      EXPECT_LT(std::uint64_t(calls.pieces.back()), e.size);  // stopped in the middle
+      cancelled = true;
+      continue;
+    }
+    EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Ok) << e.name;
+  }
+  ASSERT_TRUE(cancelled);
+  a.Close();
+  auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  ASSERT_EQ(manifest.erase("aclocal/libtool.m4"), 1u);
+  EXPECT_EQ(Written(dest.path()), manifest);
+}
+
+// --- Replacing, failures of the target ---
+
+TEST(Targets, ReadOnlyOldFileIsReplaced) {
+  TempDir dest;
+  const fs::path target = dest.path() / "CHANGES.LOG";
+  WriteFile(target, "old");
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  Calls calls;
+  Session s(kCorpus / "v1/onefile.ace", &calls);
+  ASSERT_EQ(s.Next(), ACE_OK);
+  ASSERT_EQ(s.Extract(dest.dest()), ACE_OK);
+  EXPECT_EQ(Written(dest.path()), Manifest(kCorpus / "v1/onefile.ace.md5"));
+}
+
+TEST(Targets, FolderInTheWayOrMissingDestinationIsAnOpenError) {
+  TempDir dest;
+  fs::create_directory(dest.path() / "CHANGES.LOG");
+  Calls calls;
+  {
+    Session s(kCorpus / "v1/onefile.ace", &calls);
+    ASSERT_EQ(s.Next(), ACE_OK);
+    EXPECT_EQ(s.Extract(dest.dest()), ACE_ERR_OPEN);
+  }
+  EXPECT_TRUE(fs::is_directory(dest.path() / "CHANGES.LOG"));
+  EXPECT_TRUE(ListFiles(dest.path()).empty());
+  Session s(kCorpus / "v1/onefile.ace", &calls);
+  ASSERT_EQ(s.Next(), ACE_OK);
+  EXPECT_EQ(s.Extract((dest.path() / "missing").string() + "/"), ACE_ERR_OPEN);
+}
+
+TEST(Targets, FileWhereAFolderShouldBeIsAnOpenErrorNotAnUnsafeName) {
+  TempDir dir, dest;
+  WriteFile(dest.path() / "sub", "a file, not a folder");
+  WriteFile(dir.path() / "a.ace", BuildArchive({{.name = "sub\\inner.txt", .data = "x"},
+                                                {.name = "sub\\folder", .data = "", .attributes = 0x10}}));
+  Calls calls;
+  Session s(dir.path() / "a.ace", &calls);
+  const auto r = s.ExtractAll(dest.dest());
+  EXPECT_EQ(r.at("sub\\inner.txt"), ACE_ERR_OPEN);
+  EXPECT_EQ(r.at("sub\\folder"), ACE_ERR_OPEN);
+  EXPECT_EQ(ReadFile(dest.path() / "sub"), "a file, not a folder");
+}
+
+int g_failWith = 0;  // errno the failing write reports
+ssize_t FailingWrite(int, const void*, std::size_t) {
+  errno = g_failWith;
+  return -1;
+}
+
+TEST(Targets, FullDiskAndOtherWriteErrors) {
+  for (const auto& [error, expected] : std::vector<std::pair<int, ace::Status>>{
+           {ENOSPC, ace::Status::DiskFull}, {EDQUOT, ace::Status::DiskFull}, {EIO, ace::Status::WriteFailed}}) {
+    TempDir dest;
+    WriteFile(dest.path() / "CHANGES.LOG", "old");
+    g_failWith = error;
+    ace::ArchiveOptions options;
+    options.write = FailingWrite;
+    ace::Archive a(options);
+    ASSERT_EQ(a.Open((kCorpus / "v1/onefile.ace").string()), ace::Status::Ok);
+    ace::Entry e;
+    ASSERT_EQ(a.ReadHeader(e), ace::Status::Ok);
+    EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), expected) << error;
+    EXPECT_EQ(ReadFile(dest.path() / "CHANGES.LOG"), "old");
+    EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
+    EXPECT_EQ(ace::ToApiCode(expected), error == EIO ? ACE_ERR_WRITE : ACE_ERR_FULL);
+  }
+}
+
+TEST(Targets, FilesAndFoldersGetTheEntryTimes) {
+  TempDir dest;
+  std::map<std::string, std::uint32_t> times;
+  {
+    Calls calls;
+    Session s(kCorpus / "v1/ZGFX2.ace", &calls);
+    while (s.Next() == ACE_OK) {
+      ASSERT_EQ(s.Extract(dest.dest()), ACE_OK);
+      std::string name = s.header.EntryName;
+      std::replace(name.begin(), name.end(), '\\', '/');
+      times[name] = s.header.FileTime;
+    }
+  }  // closing gives the folders their times again
+  int folders = 0;
+  for (const auto& [name, dos] : times) {
+    std::int64_t expected;
+    if (!ace::DosTimeToUnix(dos, expected)) continue;
+    struct stat st;
+    ASSERT_EQ(::lstat((dest.path() / name).c_str(), &st), 0) << name;
+    EXPECT_EQ(std::int64_t(st.st_mtime), expected) << name;
+    if (S_ISDIR(st.st_mode)) ++folders;
+  }
+  EXPECT_GT(folders, 0);
+}
+
+// --- Unsafe names (hand-made archives) ---
+
+TEST(UnsafeNames, AreRefusedAndLaterEntriesStillWork) {
+  TempDir outer;
+  const fs::path dest = outer.path() / "dest";
+  const fs::path outside = outer.path() / "outside";
+  fs::create_directories(dest);
+  fs::create_directories(outside);
+  fs::create_directory_symlink(outside, dest / "link");
+  WriteFile(outside / "victim", "untouched");
+  fs::create_symlink(outside / "victim", dest / "pointer");
+  const std::string archive = BuildArchive({
+      {.name = "link\\escape.txt", .data = "via a link"},
+      {.name = "link\\sub\\deeper.txt", .data = "via a link, deeper"},
+      {.name = "/abs.txt", .data = "absolute"},
+      {.name = "\\abs2.txt", .data = "absolute"},
+      {.name = "C:\\drive.txt", .data = "drive"},
+      {.name = "..\\up.txt", .data = "up"},
+      {.name = "ok\\..\\..\\up2.txt", .data = "up"},
+      {.name = "pointer", .data = "replaces the link, not the file it points to"},
+      {.name = "good\\file.txt", .data = "fine"},
+  });
+  WriteFile(outer.path() / "crafted.ace", archive);
+  Calls calls;
+  Session s(outer.path() / "crafted.ace", &calls);
+  ASSERT_EQ(s.status(), ACE_OK);
+  const auto r = s.ExtractAll(dest.string() + "/");
+  for (const char* bad : {"link\\escape.txt", "link\\sub\\deeper.txt", "/abs.txt", "\\abs2.txt",
+                          "C:\\drive.txt", "..\\up.txt", "ok\\..\\..\\up2.txt"}) {
+    EXPECT_EQ(r.at(bad), ACE_ERR_UNSAFE_NAME) << bad;
+  }
+  EXPECT_EQ(r.at("pointer"), ACE_OK);
+  EXPECT_EQ(r.at("good\\file.txt"), ACE_OK);
+  EXPECT_EQ(r.at("<end>"), ACE_ERR_END);
+  // Outside: only the victim, unchanged.
+  EXPECT_EQ(ListFiles(outside).size(), 1u);
+  EXPECT_EQ(ReadFile(outside / "victim"), "untouched");
+  EXPECT_FALSE(fs::exists(outer.path() / "up.txt"));
+  EXPECT_FALSE(fs::exists(outer.path() / "up2.txt"));
+  EXPECT_FALSE(fs::is_symlink(dest / "pointer"));
+  EXPECT_EQ(ReadFile(dest / "pointer"), "replaces the link, not the file it points to");
+  EXPECT_EQ(ReadFile(dest / "good/file.txt"), "fine");
+}
+
+TEST(UnsafeNames, RefusedEntryOfASolidArchiveIsStillDecodedForTheOthers) {
+  // zdir.ace is solid: rename one of its early files to climb out (same length,
+  // header checksum redone), and every later file must still come out right.
+  std::string a = ReadFile(kCorpus / "v1/zdir.ace");
+  auto u16 = [&a](std::size_t at) { return std::size_t(std::uint8_t(a[at]) | std::uint8_t(a[at + 1]) << 8); };
+  auto u32 = [&](std::size_t at) { return u16(at) | u16(at + 2) << 16; };
+  std::size_t pos = 4 + u16(2);
+  std::string renamed;
+  while (pos < a.size()) {
+    const std::size_t headSize = u16(pos + 2);
+    const std::size_t pack = u32(pos + 7);
+    const bool directory = u32(pos + 19) & 0x10;
+    if (!directory && pack > 0 && renamed.empty()) {
+      const std::size_t nameSize = u16(pos + 33);
+      ASSERT_GE(nameSize, 4u);
+      renamed = a.substr(pos + 35, nameSize);
+      a.replace(pos + 35, 3, "..\\");
+      const std::string block = Block(a.substr(pos + 4, headSize));
+      a.replace(pos, 4, block.substr(0, 4));
+    }
+    pos += 4 + headSize + pack;
+  }
+  ASSERT_FALSE(renamed.empty());
+  TempDir src, dest;
+  WriteFile(src.path() / "z.ace", a);
+  Calls calls;
+  Session s(src.path() / "z.ace", &calls);
+  ASSERT_EQ(s.status(), ACE_OK);
+  int refused = 0;
+  for (const auto& [name, code] : s.ExtractAll(dest.dest())) {
+    if (name == "<end>") {
+      EXPECT_EQ(code, ACE_ERR_END);
+    } else if (name.rfind("..\\", 0) == 0) {
+      EXPECT_EQ(code, ACE_ERR_UNSAFE_NAME);
+      ++refused;
+    } else {
+      EXPECT_EQ(code, ACE_OK) << name;
+    }
+  }
+  EXPECT_EQ(refused, 1);
+  auto manifest = Manifest(kCorpus / "v1/zdir.ace.md5");
+  std::replace(renamed.begin(), renamed.end(), '\\', '/');
+  ASSERT_EQ(manifest.erase(renamed), 1u) << renamed;
+  EXPECT_EQ(Written(dest.path()), manifest);
+}
+
+// --- Damaged or foreign input ---
+
+TEST(Input, OpenCodes) {
+  TempDir dir;
+  auto openStatus = [](const fs::path& p) {
+    Calls calls;
+    Session s(p, &calls);
+    return s.status();
+  };
+  EXPECT_EQ(openStatus(dir.path() / "none.ace"), ACE_ERR_FILES);
+  EXPECT_EQ(openStatus(dir.path()), ACE_ERR_READ);  // a folder cannot be read as a volume
+  WriteFile(dir.path() / "text.ace", std::string(4000, 'x'));
+  EXPECT_EQ(openStatus(dir.path() / "text.ace"), ACE_ERR_NOT_ACE);
+  WriteFile(dir.path() / "empty.ace", "");
+  EXPECT_EQ(openStatus(dir.path() / "empty.ace"), ACE_ERR_NOT_ACE);
+  std::string broken = ReadFile(kCorpus / "v1/onefile.ace");
+  broken[20] ^= 0x55;  // inside the main header: its CRC no longer matches
+  WriteFile(dir.path() / "broken.ace", broken);
+  EXPECT_EQ(openStatus(dir.path() / "broken.ace"), ACE_ERR_CRC);
+  // A self-extracting stub before the archive is passed over.
+  WriteFile(dir.path() / "sfx.exe", std::string(5000, 'M') + ReadFile(kCorpus / "v1/onefile.ace"));
+  Calls calls;
+  Session s(dir.path() / "sfx.exe", &calls);
+  ASSERT_EQ(s.status(), ACE_OK);
+  ASSERT_EQ(s.Next(), ACE_OK);
+  EXPECT_EQ(s.Extract(dir.dest()), ACE_OK);
+  EXPECT_EQ(Md5Hex(ReadFile(dir.path() / "CHANGES.LOG")),
+            Manifest(kCorpus / "v1/onefile.ace.md5").at("CHANGES.LOG"));
+}
+
+TEST(Input, DamagedHeadersAndDataEndWithCodes) {
+  TempDir dir;
+  const std::string good = ReadFile(kCorpus / "v1/onefile.ace");
+  std::string badHeader = good;
+  badHeader[53 + 20] ^= 0x01;  // inside the file header
+  WriteFile(dir.path() / "h.ace", badHeader);
+  std::string truncated = good.substr(0, 5000);
+  WriteFile(dir.path() / "t.ace", truncated);
+  std::string badData = good;
+  badData[3000] ^= 0x10;
+  WriteFile(dir.path() / "d.ace", badData);
+  Calls calls;
+  {
+    Session s(dir.path() / "h.ace", &calls);
+    ASSERT_EQ(s.status(), ACE_OK);
+    EXPECT_EQ(s.Next(), ACE_ERR_CRC);
+  }
+  {
+    Session s(dir.path() / "t.ace", &calls);
+    ASSERT_EQ(s.status(), ACE_OK);
+    EXPECT_EQ(s.Next(), ACE_ERR_READ);
+  }
+  {
+    TempDir dest;
+    Session s(dir.path() / "d.ace", &calls);
+    ASSERT_EQ(s.Next(), ACE_OK);
+    EXPECT_EQ(s.Extract(dest.dest()), ACE_ERR_CRC);
+    EXPECT_TRUE(fs::is_empty(dest.path()));
+  }
+}
+
+TEST(Input, StoredCrcMismatchUnknownMethodAndEncryptedFlag) {
+  TempDir dir, dest;
+  WriteFile(dest.path() / "bad.txt", "old");
+  const std::string archive = BuildArchive({
+      {.name = "bad.txt", .data = "payload", .crcOverride = 0x12345678, .useCrcOverride = true},
+      {.name = "method.bin", .data = "xxxxxxxx", .method = 9},
+      {.name = "secret.bin", .data = "12345678", .extraFlags = 0x4000},
+      {.name = "after.txt", .data = "still extracted"},
+      {.name = "empty.txt", .data = ""},
+  });
+  WriteFile(dir.path() / "a.ace", archive);
+  Calls calls;
+  Session s(dir.path() / "a.ace", &calls);
+  const auto r = s.ExtractAll(dest.dest());
+  EXPECT_EQ(r.at("bad.txt"), ACE_ERR_CRC);
+  EXPECT_EQ(ReadFile(dest.path() / "bad.txt"), "old");
+  EXPECT_EQ(r.at("method.bin"), ACE_ERR_UNKNOWN_METHOD);
+  EXPECT_EQ(r.at("secret.bin"), ACE_ERR_ENCRYPTED);
+  EXPECT_EQ(r.at("after.txt"), ACE_OK);
+  EXPECT_EQ(r.at("empty.txt"), ACE_OK);
+  EXPECT_EQ(ReadFile(dest.path() / "after.txt"), "still extracted");
+  EXPECT_TRUE(fs::is_regular_file(dest.path() / "empty.txt"));
+  EXPECT_EQ(ListFiles(dest.path()).size(), 3u);
+}
+
+TEST(Input, HandleAndConstantErrors) {
+  TACEHeaderData header;
+  EXPECT_EQ(ACEReadHeader(nullptr, &header), ACE_ERR_HANDLE);
+  EXPECT_EQ(ACEProcessFile(nullptr, ACE_EXTRACT, "/tmp/"), ACE_ERR_HANDLE);
+  EXPECT_EQ(ACECloseArchive(nullptr), ACE_OK);
+  Calls calls;
+  Session s(kCorpus / "v1/onefile.ace", &calls);
+  EXPECT_EQ(ACEProcessFile(s.handle(), ACE_TEST, ""), ACE_ERR_HANDLE);  // no entry read yet
+  ASSERT_EQ(s.Next(), ACE_OK);
+  EXPECT_EQ(ACEProcessFile(s.handle(), 7, ""), ACE_ERR_CONSTANT);
+  EXPECT_EQ(ACEProcessFile(s.handle(), ACE_TEST, ""), ACE_OK);
+  EXPECT_EQ(ACEProcessFile(s.handle(), ACE_TEST, ""), ACE_ERR_HANDLE);  // already handled
+  EXPECT_EQ(s.Next(), ACE_ERR_END);
+  EXPECT_EQ(s.Next(), ACE_ERR_END);
+}
+
+}  // namespace
