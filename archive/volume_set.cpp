@@ -61,10 +61,18 @@ std::vector<std::string> NextVolumeNames(const std::string& path) {
     digits = "00";
   }
   if (!letter) return {base + digits};
-  std::vector<std::string> names;
-  names.push_back(base + (upper ? "C" : "c") + digits);  // same case as the current name
-  names.push_back(base + (upper ? "c" : "C") + digits);
-  return names;
+  // Upper case first, then lower case; on a case-sensitive file system these
+  // two cover every spelling of the letter, the current name's case included.
+  (void)upper;
+  return {base + "C" + digits, base + "c" + digits};
+}
+
+std::string MissingVolumeName(const std::string& path) {
+  const std::vector<std::string> names = NextVolumeNames(path);
+  if (names.size() < 2) return names.front();
+  // Report the spelling whose letter has the case of the current extension.
+  const char c = path.size() >= 3 ? path[path.size() - 3] : 'a';
+  return std::isupper(static_cast<unsigned char>(c)) ? names[0] : names[1];
 }
 
 VolumeSet::~VolumeSet() {
@@ -90,6 +98,11 @@ Status VolumeSet::FindArchiveStart(std::uint64_t& start) {
   std::uint16_t crc;
   MainHeader probe;
   // A plain archive starts at 0; a self-extracting one somewhere in the first 512 KiB.
+  if (ReadBlock(fd_, fileSize_, 0, block, crc) == Status::Ok && block.size() >= 26 &&
+      ParseMainHeader(block.data(), block.size(), probe) == Status::Ok) {
+    start = 0;
+    return Status::Ok;
+  }
   const std::uint64_t span = fileSize_ < kSfxSearchLimit + 14 ? fileSize_ : kSfxSearchLimit + 14;
   std::vector<std::uint8_t> head(static_cast<std::size_t>(span));
   if (span && !ReadFully(fd_, head.data(), head.size(), 0)) return Status::ReadFailed;
@@ -97,6 +110,10 @@ Status VolumeSet::FindArchiveStart(std::uint64_t& start) {
   bool sawSignature = false;
   Status firstFailure = Status::NotAce;
   for (std::uint64_t p = 7; p + 7 <= head.size() && p < kSfxSearchLimit; ++p) {
+    const void* star = std::memchr(head.data() + p, '*', head.size() - 6 - p);
+    if (!star) break;
+    p = std::uint64_t(static_cast<const std::uint8_t*>(star) - head.data());
+    if (p >= kSfxSearchLimit) break;
     if (std::memcmp(head.data() + p, kSign, 7) != 0) continue;
     sawSignature = true;
     const std::uint64_t s = p - 7;
@@ -162,7 +179,10 @@ Status VolumeSet::NextVolume() {
     }
   }
   if (found.empty()) {
-    if (callback_.function) callback_.function(callback_.context, names.front().c_str(), 0);
+    if (callback_.function) {
+      const std::string missing = MissingVolumeName(path_);
+      callback_.function(callback_.context, missing.c_str(), 0);
+    }
     return Status::MissingVolume;
   }
   if (callback_.function && callback_.function(callback_.context, found.c_str(), 1) == 0) {

@@ -19,9 +19,12 @@ struct VolumeCallback {
   void* context = nullptr;
 };
 
-// The spellings to try for the volume after `path`, most likely first. The first
-// one keeps the letter case of the current name.
+// The spellings to try for the volume after `path`, in order: .ace -> .c00 ...
+// .c99 -> .100, the letter upper case first, then lower case.
 std::vector<std::string> NextVolumeNames(const std::string& path);
+// The spelling named when the next volume cannot be found: the one whose letter
+// has the case of the current name's extension.
+std::string MissingVolumeName(const std::string& path);
 
 class VolumeSet final : public ByteSource {
  public:

@@ -9,7 +9,9 @@
 #include <limits>
 #include <optional>
 #include <set>
+#include <functional>
 #include <system_error>
+#include <unistd.h>
 
 #include "ace_crc.h"
 #include "lz77_encoder.h"
@@ -32,7 +34,6 @@ constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::size_t kMaxNameBytes = 259;
 constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
-constexpr std::size_t kMainHeaderBytes = 31;
 constexpr std::size_t kFileHeaderFixed = 35;
 
 void PutU8(std::vector<std::uint8_t>& v, std::uint32_t x) { v.push_back(static_cast<std::uint8_t>(x)); }
@@ -368,8 +369,9 @@ struct AceWriter::Impl {
     return name;
   }
 
-  // One file entry whose `size` bytes come from `read`.
-  void AddData(Entry e, const acewriter::ByteReader& read) {
+  // One file entry whose `size` bytes come from `read`; `rewind` starts the source
+  // again from its first byte.
+  void AddData(Entry e, const acewriter::ByteReader& read, const std::function<void()>& rewind) {
     const std::uint64_t size = e.originalSize;
     if (size == 0) {
       e.method = 0;
@@ -410,7 +412,7 @@ struct AceWriter::Impl {
     held.reset();
     BeginSegment(false);
 
-    if (e.method == 0) {
+    auto copyStored = [&] {
       std::vector<std::uint8_t> chunk(1 << 16);
       for (std::uint64_t left = size; left > 0;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
@@ -420,6 +422,9 @@ struct AceWriter::Impl {
         Feed(bytes);
         left -= n;
       }
+    };
+    if (e.method == 0) {
+      copyStored();
     } else {
       try {
         encoder->Encode(
@@ -434,6 +439,24 @@ struct AceWriter::Impl {
         throw;
       } catch (const std::runtime_error& err) {
         throw AceWriterError("entry '" + e.name + "': " + err.what());
+      }
+      // Data that grew under compression is stored instead, if it is still all in
+      // this volume: the output is taken back and the source read again. The
+      // compressor's history already holds these bytes, just as the reader's
+      // window will hold the stored ones.
+      if (!segmentContinued && segmentPacked + 1 > size) {
+        const std::uint32_t firstCrc = crc;
+        if (std::fflush(file) != 0 || ftruncate(fileno(file), static_cast<off_t>(segmentAt)) != 0)
+          throw AceWriterError("cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
+        Seek(segmentAt);
+        written = static_cast<std::uint64_t>(segmentAt);
+        openEntry.method = 0;
+        crc = kAceCrcStart;
+        held.reset();
+        BeginSegment(false);
+        rewind();
+        copyStored();
+        if (crc != firstCrc) throw AceWriterError("entry '" + e.name + "' changed while it was being read");
       }
     }
   }
@@ -497,6 +520,8 @@ void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) 
       const std::size_t got = std::fread(dst, 1, n, in);
       if (got == 0 && std::ferror(in)) throw AceWriterError("cannot read '" + source.string() + "'");
       return got;
+    }, [&] {
+      if (std::fseek(in, 0, SEEK_SET) != 0) throw AceWriterError("cannot read '" + source.string() + "' again");
     });
   });
 }
@@ -513,7 +538,7 @@ void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::ui
       if (take) std::memcpy(dst, data.data() + at, take);
       at += take;
       return take;
-    });
+    }, [&] { at = 0; });
   });
 }
 

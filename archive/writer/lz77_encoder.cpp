@@ -22,6 +22,7 @@ constexpr int kMaxMatch = 257;        // longest copy every distance form can ex
 constexpr int kGroupSymbols = 32767;  // the group count is a 15-bit field
 constexpr std::size_t kLookahead = 2 * kMaxMatch + 8;
 constexpr int kNearBits = 14;
+constexpr std::uint64_t kHeadAhead = 8;  // positions between a bucket's prefetch and its use
 
 struct LevelParams {
   int chain;  // candidates examined per position
@@ -38,9 +39,9 @@ LevelParams ParamsFor(int level) {
   switch (level) {
     case 1: return {3, 24, false, 20, 32, 0, 8, 16};
     case 2: return {4, 32, true, 20, 48, 8, 8, 32};
-    case 3: return {8, 64, true, 21, 64, 16, 16, 64};
+    case 3: return {6, 48, true, 21, 64, 12, 12, 64};
     case 4: return {64, 192, true, 21, 256, 64, 64, kMaxMatch};
-    default: return {384, kMaxMatch, true, 21, 1024, kMaxMatch, kMaxMatch, kMaxMatch};
+    default: return {192, kMaxMatch, true, 21, 1024, kMaxMatch, 128, kMaxMatch};
   }
 }
 
@@ -180,6 +181,7 @@ struct Lz77Encoder::State {
   void InsertUpTo(std::uint64_t upTo) {
     const std::uint64_t end = std::min(upTo, BufferEnd() >= 3 ? BufferEnd() - 3 : 0);
     for (; inserted < end; ++inserted) {
+      if (inserted + kHeadAhead < end) __builtin_prefetch(head.data() + Hash(inserted + kHeadAhead));
       const std::uint32_t h = Hash(inserted);
       const auto rel = static_cast<std::uint32_t>(inserted - tableBase);
       prev[static_cast<std::size_t>(inserted & mask)] = head[h];
@@ -393,7 +395,7 @@ void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const Packe
     s.Rebase();
     s.Fill(end, read);
     s.InsertUpTo(s.pos);
-    s.PrefetchHead(s.pos + 1);
+    s.PrefetchHead(s.pos + kHeadAhead);
     Match m = cachedAt == s.pos ? cached : s.FindMatch(s.pos, end);
     if (m.length == 0 || m.gain <= 0) {
       s.PutLiteral(*s.At(s.pos));

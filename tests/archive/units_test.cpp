@@ -299,13 +299,18 @@ TEST(Pic, GolombRiceValues) {
 
 TEST(VolumeNames, FollowTheSetNumbering) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.ace"), (V{"/d/set.c00", "/d/set.C00"}));
+  EXPECT_EQ(ace::NextVolumeNames("/d/set.ace"), (V{"/d/set.C00", "/d/set.c00"}));
   EXPECT_EQ(ace::NextVolumeNames("/d/SET.ACE"), (V{"/d/SET.C00", "/d/SET.c00"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.c00"), (V{"/d/set.c01", "/d/set.C01"}));
+  EXPECT_EQ(ace::NextVolumeNames("/d/set.c00"), (V{"/d/set.C01", "/d/set.c01"}));
   EXPECT_EQ(ace::NextVolumeNames("/d/set.C09"), (V{"/d/set.C10", "/d/set.c10"}));
   EXPECT_EQ(ace::NextVolumeNames("/d/set.c99"), (V{"/d/set.100"}));
   EXPECT_EQ(ace::NextVolumeNames("/d/set.100"), (V{"/d/set.101"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.exe"), (V{"/d/set.c00", "/d/set.C00"}));
+  EXPECT_EQ(ace::NextVolumeNames("/d/set.exe"), (V{"/d/set.C00", "/d/set.c00"}));
+  // A missing volume is named in the case of the current extension.
+  EXPECT_EQ(ace::MissingVolumeName("/d/set.ace"), "/d/set.c00");
+  EXPECT_EQ(ace::MissingVolumeName("/d/SET.ACE"), "/d/SET.C00");
+  EXPECT_EQ(ace::MissingVolumeName("/d/set.C05"), "/d/set.C06");
+  EXPECT_EQ(ace::MissingVolumeName("/d/set.c99"), "/d/set.100");
 }
 
 TEST(EntryNames, SafeNamesSplitAndUnsafeOnesAreRefused) {

@@ -1,0 +1,23 @@
+# cmake -DRELEASE_DIR=... -DLEAST_VOLUMES=N -P check_release.cmake
+# Fails the build when the demo release has fewer volumes than it should show off,
+# or when install.ini's NUMFILES does not match the volumes in the folder.
+file(STRINGS "${RELEASE_DIR}/install.ini" lines REGEX "^(SOURCE|NUMFILES)=")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^SOURCE=(.*)\\.ace$")
+    set(title "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^NUMFILES=([0-9]+)$")
+    set(numfiles "${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+if(NOT DEFINED title OR NOT DEFINED numfiles)
+  message(FATAL_ERROR "${RELEASE_DIR}/install.ini lacks SOURCE or NUMFILES")
+endif()
+file(GLOB volumes "${RELEASE_DIR}/${title}.ace" "${RELEASE_DIR}/${title}.c[0-9][0-9]")
+list(LENGTH volumes count)
+if(NOT count EQUAL numfiles)
+  message(FATAL_ERROR "${RELEASE_DIR} holds ${count} volumes, install.ini says NUMFILES=${numfiles}")
+endif()
+if(numfiles LESS LEAST_VOLUMES)
+  message(FATAL_ERROR "the demo release has ${numfiles} volumes, fewer than ${LEAST_VOLUMES}; lower DEMO_VOLUME_SIZE")
+endif()
+message(STATUS "demo release: ${numfiles} volumes")

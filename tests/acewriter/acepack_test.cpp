@@ -1,0 +1,71 @@
+// The acepack tool run on a real folder tree; its output read with the library.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <map>
+
+#include "support.h"
+#include "unace.h"
+
+namespace fs = std::filesystem;
+using namespace acetest;
+
+namespace {
+
+int RunAcepack(const std::string& args) {
+  const std::string cmd = std::string(ACEPACK_PATH) + " " + args + " >/dev/null 2>&1";
+  const int status = std::system(cmd.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Acepack, PacksAFolderTreeIntoVolumes) {
+  TempDir dir;
+  std::map<std::string, std::vector<std::uint8_t>> files{
+      {"top.txt", TextBytes(30000, 1)},
+      {"sub/a.bin", RandomBytes(9000, 2)},
+      {"sub/deeper/b.txt", TextBytes(12000, 3)},
+      {"sub/deeper/empty", {}},
+  };
+  for (const auto& [name, data] : files) WriteFile(dir / "tree" / name, data);
+  fs::create_directories(dir / "tree" / "emptydir");
+  fs::create_symlink("top.txt", dir / "tree" / "link");
+
+  ASSERT_EQ(RunAcepack("-s -v 4k -d 16 -l 2 " + (dir / "set.ace").string() + " " + (dir / "tree").string()), 0);
+  EXPECT_TRUE(fs::exists(dir / "set.c00"));
+  const DecodedSet set = DecodeSet(dir / "set.ace");
+  ASSERT_EQ(set.endStatus, ACE_ERR_END);
+  std::map<std::string, const DecodedEntry*> got;
+  for (std::size_t i = 0; i < set.entries.size(); ++i) {
+    EXPECT_EQ(set.processStatus[i], ACE_OK);
+    got[set.entries[i].name] = &set.entries[i];
+  }
+  for (const auto& [name, data] : files) {
+    std::string stored = name;
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    ASSERT_TRUE(got.count(stored)) << stored;
+    EXPECT_TRUE(got[stored]->data == data) << stored;
+    EXPECT_TRUE(got[stored]->solid || data.empty());
+    EXPECT_EQ(got[stored]->dictionary, 1u << 16);
+  }
+  for (const char* folder : {"sub", "sub\\deeper", "emptydir"}) {
+    ASSERT_TRUE(got.count(folder)) << folder;
+    EXPECT_TRUE(got[folder]->directory);
+  }
+  EXPECT_FALSE(got.count("link")) << "symbolic links are skipped";
+  EXPECT_EQ(set.entries.size(), files.size() + 3);
+}
+
+TEST(Acepack, RefusesBadArgumentsWithoutWriting) {
+  TempDir dir;
+  fs::create_directories(dir / "tree");
+  EXPECT_EQ(RunAcepack((dir / "only.ace").string()), 2);
+  EXPECT_EQ(RunAcepack("-x " + (dir / "a.ace").string() + " " + (dir / "tree").string()), 2);
+  EXPECT_EQ(RunAcepack("-d 30 " + (dir / "a.ace").string() + " " + (dir / "tree").string()), 1);
+  EXPECT_EQ(RunAcepack((dir / "a.ace").string() + " " + (dir / "missing").string()), 1);
+  EXPECT_FALSE(fs::exists(dir / "a.ace"));
+  EXPECT_FALSE(fs::exists(dir / "a.ace.part"));
+}
+
+}  // namespace
