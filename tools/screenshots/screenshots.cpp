@@ -101,10 +101,15 @@ int main(int argc, char** argv) {
   const std::filesystem::path dest = std::filesystem::temp_directory_path() / "installer-screenshot-run";
   std::filesystem::remove_all(dest);
   bool taken = false;
-  QTimer::singleShot(1500, [&] {
+  const int framesBefore = form1.DXDraw1Window->FramesShown();
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    // A few pieces into the run, so that both bars and the lines show.
+    if (taken || form1.DXDraw1Window->FramesShown() < framesBefore + 12) return;
     taken = true;
     ok &= Save(form1, out + "/progress-screen.png");
   });
+  poll.start(1);
   form1.TargetDir = dest.string();
   form1.RunInstall();
   std::filesystem::remove_all(dest);
