@@ -65,6 +65,12 @@ int DataCallback(void* context, const std::uint8_t* data, std::int32_t count) {
   return static_cast<TForm1*>(context)->OnProcessData(data, count);
 }
 
+// A report shows nothing for a code that has no text in its table (the normal end
+// of the set, a volume already reported as missing).
+void ShowReport(const std::string& text) {
+  if (!text.empty()) ShowErrorBox(text);
+}
+
 void ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 int ClampWidth(std::int64_t width) { return int(std::clamp<std::int64_t>(width, -1, 1 << 20)); }
@@ -352,7 +358,7 @@ void TForm1::RunInstall() {
   TACEHandle handle = ACEOpenArchive(&open);
   if (open.Status != 0) {
     ACECloseArchive(handle);  // frees what the library made; the original leaves it open
-    ShowErrorBox(ace::OpenErrorText(open.Status, Settings.Source));
+    ShowReport(ace::OpenErrorText(open.Status, Settings.Source));
     return;
   }
 
@@ -374,7 +380,7 @@ void TForm1::RunInstall() {
       return reset();
     }
     if (result != 0 && FileSize != 0) {
-      ShowErrorBox(ace::ProcessErrorText(result));
+      ShowReport(ace::ProcessErrorText(result));
       break;
     }
     code = ACEReadHeader(handle, &header);
@@ -382,10 +388,7 @@ void TForm1::RunInstall() {
     FileSize = header.EntrySize;
     ProgressBar1 = 0;
   }
-  if (code != 0) {
-    const std::string text = ace::HeaderErrorText(code);
-    if (!text.empty()) ShowErrorBox(text);
-  }
+  if (code != 0) ShowReport(ace::HeaderErrorText(code));
   ACECloseArchive(handle);
   if (!CancelRequested) PostInstallActions();
   reset();

@@ -257,9 +257,9 @@ TEST(ExtractionRun, FixedMessages) {
     run.release.CopyFromCorpus({"v1/multivolume.ace", "v1/multivolume.c00"});
     run.Start("SOURCE=multivolume.ace\nNUMFILES=3\n");
     run.Install(run.dest.Dir());
-    ASSERT_FALSE(run.BoxTexts().empty());
-    EXPECT_EQ(run.BoxTexts()[0],
-              "Error: Can't find file " + run.release.Dir() + "multivolume.c01.\rProcess stopped...");
+    EXPECT_EQ(run.BoxTexts(),
+              std::vector<std::string>{"Error: Can't find file " + run.release.Dir() + "multivolume.c01.\rProcess stopped..."})
+        << "the failed call that follows has no text of its own";
   }
 }
 
