@@ -8,6 +8,7 @@
 #include "unit1.h"
 #include "unit2.h"
 #include "unit3.h"
+#include "window_placement.h"
 
 int RunInstallerApplication(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -28,11 +29,7 @@ int RunInstallerApplication(int argc, char** argv) {
   form1.Form2 = &form2;
   form1.Form3 = &form3;
 
-  if (const QScreen* screen = form1.screen()) {
-    const QRect area = screen->geometry();
-    form1.move(area.x() + std::max(0, (area.width() - form1.width()) / 2),
-               area.y() + std::max(0, (area.height() - form1.height()) / 2));
-  }
+  CentreOnScreen(form1);
   form1.show();
   form1.activateWindow();
   form1.setFocus();

@@ -1,4 +1,5 @@
 #include "unit2.h"
+#include "window_placement.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -88,12 +89,7 @@ void TForm2::ShowModal() {
     ShownBefore = true;
     // The drive list is made when the dialog is first shown.
     drive1->SetDrives(SystemDrives(), dir1->Directory());
-    if (QScreen* screen = this->screen()) {
-      const QRect area = screen->geometry();
-      const QSize outer = frameGeometry().size();
-      move(area.x() + std::max(0, (area.width() - outer.width()) / 2),
-           area.y() + std::max(0, (area.height() - outer.height()) / 2));
-    }
+    CentreOnScreen(*this);
   }
   dir1->setFocus();
   exec();

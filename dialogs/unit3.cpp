@@ -1,4 +1,5 @@
 #include "unit3.h"
+#include "window_placement.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -134,12 +135,7 @@ void TForm3::LoadFromFile(const std::string& path) {
 void TForm3::ShowModal() {
   if (!ShownBefore) {
     ShownBefore = true;
-    if (QScreen* screen = this->screen()) {
-      const QRect area = screen->geometry();
-      const QSize outer = frameGeometry().size();
-      move(area.x() + std::max(0, (area.width() - outer.width()) / 2),
-           area.y() + std::max(0, (area.height() - outer.height()) / 2));
-    }
+    CentreOnScreen(*this);
   }
   Memo1->setFocus();
   exec();
