@@ -1,9 +1,9 @@
 // make_payload OUTDIR SOURCES [--scale PERCENT] [--copy NAME=FILE ...]
 //
-// Expands the few small files in SOURCES into the demo release's payload of a few
-// tens of MiB: a manual in chapters, a change log, pictures in PPM and BMP, tables,
-// a binary data file, an empty saves/ folder, and copies of built programs under
-// bin/. The output depends only on the sources, the scale and the copied files:
+// Expands the few small files in SOURCES into the Lantern Harbour demo's payload of
+// a few tens of MiB: the captain's manual in chapters, a change log, coast charts in
+// PPM and harbour icons in BMP, a cargo ledger, binary tide tables, an empty saves/
+// folder, and copies of built programs under bin/. The output depends only on the sources, the scale and the copied files:
 // every number comes from one fixed seed.
 #include <algorithm>
 #include <array>
@@ -76,8 +76,8 @@ std::vector<std::string> Split(const std::string& s, char by) {
   return parts;
 }
 
-// "group: a b c" lines; "place" and "adverb" are split at ',', "tip" at '|', the
-// others at blanks.
+// "group: a b c" lines; "place", "adverb" and "goods" are split at ',', "tip" at '|',
+// the others at blanks.
 std::map<std::string, std::vector<std::string>> ReadGroups(const std::string& text) {
   std::map<std::string, std::vector<std::string>> groups;
   std::istringstream in(text);
@@ -89,11 +89,11 @@ std::map<std::string, std::vector<std::string>> ReadGroups(const std::string& te
     const std::string name = line.substr(0, colon);
     const std::string rest = line.substr(colon + 1);
     char by = ' ';
-    if (name == "place" || name == "adverb") by = ',';
+    if (name == "place" || name == "adverb" || name == "goods") by = ',';
     if (name == "tip") by = '|';
     groups[name] = Split(rest, by);
   }
-  for (const char* needed : {"noun", "verb", "adjective", "adverb", "place", "tip"}) {
+  for (const char* needed : {"noun", "verb", "adjective", "adverb", "place", "goods", "tip"}) {
     if (groups[needed].empty()) throw std::runtime_error(std::string("words.txt lacks the group ") + needed);
   }
   return groups;
@@ -150,16 +150,23 @@ std::string Chapter(Random& r, std::map<std::string, std::vector<std::string>>& 
 }
 
 std::string ChangeLog(Random& r, const std::vector<std::string>& phrases, const std::vector<std::string>& nouns) {
-  std::string text = "Starfall Tactics - change log\n\n";
+  std::string text = "Lantern Harbour - change log\n\n";
   int year = 2026, month = 11, day = 20;
-  for (int major = 2; major >= 0; --major) {
-    for (int minor = (major == 2 ? 1 : 9); minor >= (major == 0 ? 1 : 0); --minor) {
+  // From the release back to the first playable build: 1.0, then 0.9 down to 0.1.
+  for (int major = 1; major >= 0; --major) {
+    for (int minor = (major == 1 ? 0 : 9); minor >= (major == 0 ? 1 : 0); --minor) {
+      // year, month and day always stay in range; the modulo tells the compiler so.
       char date[16];
-      std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
+      std::snprintf(date, sizeof date, "%04u-%02u-%02u", static_cast<unsigned>(year) % 10000u,
+                    static_cast<unsigned>(month) % 100u, static_cast<unsigned>(day) % 100u);
       text += "Version " + std::to_string(major) + "." + std::to_string(minor) + " (" + date + ")\n";
-      const int entries = 5 + r.Below(11);
-      for (int e = 0; e < entries; ++e) {
-        std::string p = r.Pick(phrases);
+      // Each phrase at most once a version: draw from a shuffled list of them.
+      std::vector<std::size_t> order(phrases.size());
+      for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+      const std::size_t entries = std::min<std::size_t>(order.size(), static_cast<std::size_t>(5 + r.Below(11)));
+      for (std::size_t e = 0; e < entries; ++e) {
+        std::swap(order[e], order[e + static_cast<std::size_t>(r.Below(static_cast<int>(order.size() - e)))]);
+        std::string p = phrases[order[e]];
         for (std::size_t at; (at = p.find("{n}")) != std::string::npos;) p.replace(at, 3, std::to_string(2 + r.Below(98)));
         for (std::size_t at; (at = p.find("{thing}")) != std::string::npos;) p.replace(at, 7, r.Pick(nouns));
         const auto colon = p.find(':');
@@ -179,7 +186,8 @@ std::string ChangeLog(Random& r, const std::vector<std::string>& phrases, const 
   return text;
 }
 
-// A seeded fractal landscape (midpoint displacement on a 2^k grid), coloured by height.
+// A seeded fractal stretch of coast (midpoint displacement on a 2^k grid), coloured
+// by height: sea, shore and fields, bare rock.
 std::vector<std::array<std::uint8_t, 3>> Landscape(Random& r, int width, int height) {
   int size = 1;
   while (size < std::max(width, height)) size *= 2;
@@ -252,24 +260,27 @@ std::string Bmp(const std::vector<std::array<std::uint8_t, 3>>& px, int width, i
   return out;
 }
 
-std::string ShipTable(Random& r, const std::vector<std::string>& nouns, int rows) {
-  std::string out = "id,class,hull,shield,speed,cost\n";
+// The cargo ledger: one shipment a row, goods bought in one harbour for another.
+std::string CargoLedger(Random& r, const std::vector<std::string>& goods, int harbours, int rows) {
+  std::string out = "id,goods,from,to,crates,days_at_sea,price\n";
   for (int i = 1; i <= rows; ++i) {
-    out += std::to_string(i) + "," + r.Pick(nouns) + "," + std::to_string(100 + r.Below(900)) + "," +
-           std::to_string(r.Below(500)) + "," + std::to_string(1 + r.Below(12)) + "." + std::to_string(r.Below(10)) + "," +
-           std::to_string(50 * (1 + r.Below(80))) + "\n";
+    out += std::to_string(i) + "," + r.Pick(goods) + "," + std::to_string(1 + r.Below(harbours)) + "," +
+           std::to_string(1 + r.Below(harbours)) + "," + std::to_string(1 + r.Below(500)) + "," +
+           std::to_string(1 + r.Below(12)) + "." + std::to_string(r.Below(10)) + "," +
+           std::to_string(5 * (1 + r.Below(400))) + "\n";
   }
   return out;
 }
 
-// Sector records: 32 bytes each, part structure and part noise, so it packs poorly.
-std::string SectorData(Random& r, int records) {
-  std::string out = "SFSD";
+// Tide records: 32 bytes each (record number, harbour, hour of the day, then six
+// words of water levels), part structure and part noise, so it packs poorly.
+std::string TideTables(Random& r, int harbours, int records) {
+  std::string out = "LHTT";
   Put32(out, static_cast<std::uint32_t>(records));
   for (int i = 0; i < records; ++i) {
     Put32(out, static_cast<std::uint32_t>(i));
-    Put16(out, static_cast<std::uint32_t>(r.Below(64)));
-    Put16(out, static_cast<std::uint32_t>(r.Below(64)));
+    Put16(out, static_cast<std::uint32_t>(1 + r.Below(harbours)));
+    Put16(out, static_cast<std::uint32_t>(r.Below(24)));
     for (int k = 0; k < 6; ++k) Put32(out, static_cast<std::uint32_t>(r.Next()));
   }
   return out;
@@ -305,7 +316,7 @@ int main(int argc, char** argv) {
     // Start from an empty folder, so that nothing of an earlier run stays behind.
     fs::remove_all(out);
     fs::create_directories(out);
-    Random r(0x5374617266616c6cull);  // fixed seed
+    Random r(0x4c616e7465726e73ull);  // fixed seed: "Lanterns"
     auto groups = ReadGroups(ReadText(sources / "words.txt"));
 
     Write(out / "readme.txt", ReadText(sources / "readme.txt"));
@@ -315,12 +326,16 @@ int main(int argc, char** argv) {
       std::istringstream in(ReadText(sources / "changes.txt"));
       std::string line;
       while (std::getline(in, line))
-        if (!line.empty() && line[0] != '#') phrases.push_back(line);
+        if (!line.empty() && line[0] != '#') {
+          if (line.find(':') == std::string::npos) throw std::runtime_error("changes.txt: no \"kind:\" in " + line);
+          phrases.push_back(line);
+        }
     }
+    if (phrases.empty()) throw std::runtime_error("changes.txt holds no phrases");
     Write(out / "CHANGELOG.txt", ChangeLog(r, phrases, groups["noun"]));
 
     const int chapters = static_cast<int>(std::min<std::size_t>(24, scaled(24)));
-    std::string index = "Starfall Tactics manual\n\n";
+    std::string index = "Lantern Harbour - the captain's manual\n\n";
     for (int c = 1; c <= chapters; ++c) {
       std::string title;
       const std::string text = Chapter(r, groups, c, scaled(360 * 1024), title);
@@ -347,8 +362,9 @@ int main(int argc, char** argv) {
       Write(out / "pictures" / "icons" / name, Bmp(px, 64, 64));
     }
 
-    Write(out / "data" / "ships.csv", ShipTable(r, groups["noun"], static_cast<int>(scaled(60000))));
-    Write(out / "data" / "sectors.bin", SectorData(r, static_cast<int>(scaled(96 * 1024))));
+    constexpr int kHarbours = 40;  // on the whole coast; the demo sails to the first six
+    Write(out / "data" / "cargo.csv", CargoLedger(r, groups["goods"], kHarbours, static_cast<int>(scaled(60000))));
+    Write(out / "data" / "tides.bin", TideTables(r, kHarbours, static_cast<int>(scaled(96 * 1024))));
     fs::create_directories(out / "saves");
 
     for (const auto& [name, file] : copies) {

@@ -1,15 +1,22 @@
 // The demo release's sources: the NFO is the code page 437 form of its UTF-8
-// source, with real block and line art; the payload generator is deterministic and
-// writes the mix of folders and file kinds the demo promises.
+// source, with real block and line art; the description, the texts and the
+// generated payload all tell of the same game, Lantern Harbour 1.0; the payload
+// generator is deterministic and writes the mix of folders and file kinds the demo
+// promises.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "description.h"
 
 namespace fs = std::filesystem;
 
@@ -128,7 +135,31 @@ TEST(DemoPayload, DeterministicAndVaried) {
   EXPECT_TRUE(fs::is_empty(tmp / "a" / "saves"));
   EXPECT_EQ(a.at("readme.txt"), ReadBytes(fs::path(DEMO_SOURCE_DIR) / "payload-sources" / "readme.txt"));
   EXPECT_EQ(a.at("bin/tool"), ReadBytes(tmp / "tool.bin"));
-  EXPECT_THAT(a.at("CHANGELOG.txt"), ::testing::HasSubstr("Version 2.1 ("));
+  // The change log runs from the release, 1.0, back to the first build, 0.1.
+  const std::string& log = a.at("CHANGELOG.txt");
+  EXPECT_THAT(log, ::testing::StartsWith("Lantern Harbour - change log\n\nVersion 1.0 ("));
+  EXPECT_THAT(log, ::testing::HasSubstr("\nVersion 0.1 ("));
+  EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("Version 1.1")));
+  EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("{n}")));
+  EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("{thing}")));
+  // No version lists the same entry twice.
+  {
+    std::istringstream in(log);
+    std::string line, version;
+    std::map<std::string, int> seen;
+    int versions = 0;
+    while (std::getline(in, line)) {
+      if (line.rfind("Version ", 0) == 0) {
+        version = line;
+        seen.clear();
+        ++versions;
+      } else if (line.rfind("  * ", 0) == 0) {
+        EXPECT_EQ(++seen[line], 1) << version << " repeats " << line;
+      }
+    }
+    EXPECT_EQ(versions, 10);
+  }
+  EXPECT_THAT(a.at("docs/index.txt"), ::testing::StartsWith("Lantern Harbour - the captain's manual\n"));
   EXPECT_THAT(a.at("docs/manual/chapter-01.txt"), ::testing::StartsWith("Chapter 1: "));
   EXPECT_THAT(a.at("pictures/maps/map-01.ppm"), ::testing::StartsWith("P6\n200 150\n255\n"));
   EXPECT_EQ(a.at("pictures/maps/map-01.ppm").size(), std::string("P6\n200 150\n255\n").size() + 200 * 150 * 3);
@@ -138,10 +169,93 @@ TEST(DemoPayload, DeterministicAndVaried) {
   EXPECT_EQ(bmp.size(), 54u + 64 * 64 * 3);
   EXPECT_NE(a.at("pictures/maps/map-01.ppm"), a.at("pictures/maps/map-02.ppm"));
 
+  // The cargo ledger: seven columns, harbours numbered 1 to 40 on the coast.
+  std::istringstream ledger(a.at("data/cargo.csv"));
+  std::string row;
+  ASSERT_TRUE(std::getline(ledger, row));
+  EXPECT_EQ(row, "id,goods,from,to,crates,days_at_sea,price");
+  int rows = 0;
+  while (std::getline(ledger, row)) {
+    std::vector<std::string> cells;
+    std::istringstream cols(row);
+    for (std::string cell; std::getline(cols, cell, ',');) cells.push_back(cell);
+    ASSERT_EQ(cells.size(), 7u) << row;
+    EXPECT_EQ(cells[0], std::to_string(++rows));
+    for (int c : {2, 3}) {
+      EXPECT_GE(std::stoi(cells[c]), 1) << row;
+      EXPECT_LE(std::stoi(cells[c]), 40) << row;
+    }
+  }
+  EXPECT_EQ(rows, 15000);  // a quarter of the full ledger
+  // The tide tables: a count and 32-byte records, a quarter of 96 Ki of them.
+  const std::string& tides = a.at("data/tides.bin");
+  ASSERT_GE(tides.size(), 8u);
+  EXPECT_EQ(tides.substr(0, 4), "LHTT");
+  EXPECT_EQ(tides.size(), 8u + 32u * 24u * 1024u);
+
   // Bad arguments are refused.
   EXPECT_NE(RunPayload(tmp / "c", "--copy nonsense"), 0);
   EXPECT_NE(RunPayload(tmp / "c", "--colour red"), 0);
+
+  // Sources without change log phrases, or with a phrase lacking its kind, are
+  // refused rather than written as a broken log.
+  const fs::path sources = tmp / "sources";
+  fs::create_directories(sources);
+  for (const char* name : {"readme.txt", "words.txt"}) {
+    fs::copy_file(fs::path(DEMO_SOURCE_DIR) / "payload-sources" / name, sources / name);
+  }
+  auto runWith = [&](const std::string& changes) {
+    std::ofstream(sources / "changes.txt", std::ios::binary | std::ios::trunc) << changes;
+    const std::string command = std::string("'") + MAKE_PAYLOAD_FILE + "' '" + (tmp / "d").string() + "' '" +
+                                sources.string() + "' --scale 1 > /dev/null 2>&1";
+    return std::system(command.c_str());
+  };
+  EXPECT_NE(runWith("# only a comment\n"), 0);
+  EXPECT_NE(runWith("fixed: the tide tables\nthe lanterns stayed dark\n"), 0);
+  EXPECT_EQ(runWith("fixed: the tide tables\n"), 0);
+  EXPECT_THAT(ReadBytes(tmp / "d" / "CHANGELOG.txt"), ::testing::HasSubstr("  * Fixed: the tide tables\n"));
   fs::remove_all(tmp);
+}
+
+// The description as the build configures it, with the build's values filled in.
+mkrelease::ReleaseDescription DemoDescription() {
+  std::string text = ReadBytes(fs::path(DEMO_SOURCE_DIR) / "demo.release.in");
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"@DEMO_VOLUME_SIZE@", "2M"},
+      {"@DEMO_SOURCE_DIR@", DEMO_SOURCE_DIR},
+      {"@DEMO_INSTALLER@", "/usr/bin/true"},
+      {"@DEMO_TUNE_LINE@", "; no tune"}};
+  for (const auto& [key, value] : values) {
+    for (std::size_t at; (at = text.find(key)) != std::string::npos;) text.replace(at, key.size(), value);
+  }
+  return mkrelease::ParseDescription(text, fs::path(DEMO_SOURCE_DIR), "demo.release.in");
+}
+
+TEST(DemoRelease, EveryTextTellsOfTheSameGame) {
+  const auto d = DemoDescription();
+  EXPECT_EQ(d.title, "harbour");  // volumes harbour.ace, harbour.c00, ...
+  EXPECT_EQ(d.defaultDir, std::optional<std::string>("Lantern Harbour"));
+  EXPECT_EQ(d.nfo, fs::path(DEMO_SOURCE_DIR) / "demo.nfo");
+  EXPECT_EQ(d.execute, "readme.txt");
+  ASSERT_TRUE(d.regfile1.has_value());
+  EXPECT_TRUE(fs::is_regular_file(*d.regfile1));
+
+  const fs::path dir = DEMO_SOURCE_DIR;
+  EXPECT_THAT(ReadBytes(*d.regfile1), ::testing::StartsWith("Lantern Harbour 1.0 demo"));
+  EXPECT_THAT(ReadBytes(dir / "payload-sources" / "readme.txt"), ::testing::StartsWith("LANTERN HARBOUR 1.0 "));
+  const std::string nfo = ReadBytes(dir / "nfo" / "demo.nfo.utf8.txt");
+  EXPECT_THAT(nfo, ::testing::HasSubstr("Lantern Harbour 1.0"));
+  EXPECT_THAT(nfo, ::testing::HasSubstr("V E R S I O N   1 . 0"));
+  // No text is left over from another game.
+  for (const fs::path& text : {dir / "nfo" / "demo.nfo.utf8.txt", dir / "register.txt", dir / "demo.release.in",
+                               dir / "payload-sources" / "readme.txt", dir / "payload-sources" / "changes.txt",
+                               dir / "payload-sources" / "words.txt"}) {
+    std::string lower = ReadBytes(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* foreign : {"starfall", "tactics", "fleet", "sector"}) {
+      EXPECT_EQ(lower.find(foreign), std::string::npos) << text << " speaks of " << foreign;
+    }
+  }
 }
 
 }  // namespace
