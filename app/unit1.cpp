@@ -327,10 +327,17 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::RunInstall() {
   if (TargetDir.empty()) return;
   running_ = true;
+  // The run presents once per data piece; with no frame loop to pace, a present
+  // inside a refresh that already showed a frame is dropped rather than waited for,
+  // so that presenting never slows the unpacking (sets of many small files).
+  DXDraw1Platform.SetDropLateFrames(true);
   struct RunningFlag {
-    bool& flag;
-    ~RunningFlag() { flag = false; }
-  } runningFlag{running_};
+    TForm1& form;
+    ~RunningFlag() {
+      form.DXDraw1Platform.SetDropLateFrames(false);
+      form.running_ = false;
+    }
+  } runningFlag{*this};
 
   auto reset = [this] { Slides.Reset(); };
   if (!IsFile(Settings.Source)) {

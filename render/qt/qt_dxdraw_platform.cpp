@@ -26,10 +26,21 @@ void QtDXDrawPlatform::WaitForVerticalBlank() {
   // for with a sleep, never by spinning.
   if (const QScreen* screen = widget_.screen(); screen && !fixedRate_) pacer_.SetRefreshRate(screen->refreshRate());
   ++waits_;
+  if (dropLateFrames_) {
+    const auto now = TRefreshPacer::Clock::now();
+    dropNext_ = pacer_.ShowTime(now) > now;
+    if (!dropNext_) pacer_.Shown(now);
+    return;
+  }
   pacer_.WaitForRefresh();
 }
 
 void QtDXDrawPlatform::ShowFrame(const TDirectDrawSurface& back, const TRect& target) {
+  if (dropNext_) {
+    dropNext_ = false;
+    ++dropped_;
+    return;
+  }
   widget_.ShowFrame(back.Bits(), back.Width(), back.Height(), back.Pitch(), back.Format(),
                     QPoint(target.Left, target.Top));
 }

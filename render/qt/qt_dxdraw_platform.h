@@ -25,6 +25,16 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   void ShowFrame(const TDirectDrawSurface& back, const TRect& target) override;
 
   TRefreshPacer& Pacer() { return pacer_; }
+  // While no frame loop runs (an extraction run presents once per data piece), a
+  // present that comes within the refresh in which a frame was already shown is
+  // dropped instead of waited for: the window still shows at most one frame per
+  // refresh, and the caller never sleeps. The next present, or a paint request,
+  // shows the latest frame.
+  void SetDropLateFrames(bool drop) {
+    dropLateFrames_ = drop;
+    dropNext_ = false;
+  }
+  int FramesDropped() const { return dropped_; }
   // Paces to this rate instead of the screen's (tests that run many frames).
   void FixRefreshRate(double hz) {
     fixedRate_ = true;
@@ -41,5 +51,8 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   TPixelFormat format_;
   TRefreshPacer pacer_;
   int waits_ = 0;
+  bool dropLateFrames_ = false;
+  bool dropNext_ = false;
+  int dropped_ = 0;
   bool fixedRate_ = false;
 };

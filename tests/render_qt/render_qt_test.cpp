@@ -9,7 +9,9 @@
 
 #include "canvas_text.h"
 #include "direct_draw.h"
+#include "dxdraw.h"
 #include "dxdraw_widget.h"
+#include "qt_dxdraw_platform.h"
 #include "qt_idle_slot.h"
 #include "refresh_clock.h"
 
@@ -136,6 +138,36 @@ TEST(CanvasText, DrawsWhiteTextOnSurfaceMemoryAndKeepsTheUnusedByte) {
   EXPECT_GT(white, 20);
   EXPECT_EQ(stray, 0);
   EXPECT_EQ(surface.Pixel(119, 19), 0u) << "a transparent background leaves the rest";
+}
+
+TEST(QtPlatform, LateFramesAreDroppedNotWaitedForWhenAskedTo) {
+  QWidget window;
+  window.resize(64, 48);
+  TDXDrawWidget widget(&window);
+  widget.setGeometry(0, 0, 64, 48);
+  QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
+  platform.FixRefreshRate(20.0);  // 50 ms refreshes: a tight loop stays inside one or two
+  TDXDraw control(platform);
+  control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
+  control.Initialize();
+  ASSERT_TRUE(control.Initialized());
+  window.show();
+
+  platform.SetDropLateFrames(true);
+  const int shownBefore = widget.FramesShown();
+  for (int i = 0; i < 20; ++i) control.Present();
+  const int shown = widget.FramesShown() - shownBefore;
+  EXPECT_GE(shown, 1);
+  EXPECT_LE(shown, 2) << "at most one frame per refresh, and the others were not waited for";
+  EXPECT_EQ(shown + platform.FramesDropped(), 20);
+
+  control.PaintRequest();
+  EXPECT_EQ(widget.FramesShown() - shownBefore, shown + 1) << "a paint request is never dropped";
+
+  platform.SetDropLateFrames(false);
+  control.Present();
+  control.Present();  // the second one waits for the next refresh and is shown
+  EXPECT_EQ(widget.FramesShown() - shownBefore, shown + 3);
 }
 
 int main(int argc, char** argv) {
