@@ -1,0 +1,206 @@
+// The decoder's fast paths against the plain procedures they replace, on exhaustive
+// small inputs and on random ones: the width sort with its equal-key shortcut, the
+// lookup tables sized to the widest code, the wide match copies and the bit reader.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "bit_reader.h"
+#include "crc32.h"
+#include "huffman.h"
+#include "lz_window.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void ExpectSameSort(const std::vector<int>& keys) {
+  std::vector<int> k1 = keys, k2 = keys;
+  std::vector<int> s1(keys.size()), s2(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) s1[i] = s2[i] = int(i);
+  ace::SortWidths(k1, s1);
+  ace::SortWidthsStepByStep(k2, s2);
+  ASSERT_EQ(k1, k2);
+  ASSERT_EQ(s1, s2) << "length " << keys.size();
+}
+
+TEST(FastSort, EveryShortKeyListSortsAsTheProcedureDoes) {
+  // All lists of up to 8 keys from 0..3, and of up to 12 keys from 0..1.
+  for (int n = 1; n <= 8; ++n) {
+    std::vector<int> keys(std::size_t(n), 0);
+    for (std::uint32_t code = 0; code < (1u << (2 * n)); ++code) {
+      for (int i = 0; i < n; ++i) keys[std::size_t(i)] = int(code >> (2 * i)) & 3;
+      ExpectSameSort(keys);
+      if (HasFatalFailure()) return;
+    }
+  }
+  for (int n = 9; n <= 12; ++n) {
+    std::vector<int> keys(std::size_t(n), 0);
+    for (std::uint32_t code = 0; code < (1u << n); ++code) {
+      for (int i = 0; i < n; ++i) keys[std::size_t(i)] = int(code >> i) & 1;
+      ExpectSameSort(keys);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(FastSort, RandomWidthListsSortAsTheProcedureDoes) {
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 3000; ++round) {
+    const int n = 1 + int(rng() % 512);
+    std::vector<int> keys(static_cast<std::size_t>(n));
+    switch (round % 4) {
+      case 0:  // uniform widths 0..11
+        for (int& k : keys) k = int(rng() % 12);
+        break;
+      case 1:  // mostly unused symbols, as in sparse alphabets
+        for (int& k : keys) k = rng() % 5 == 0 ? 1 + int(rng() % 11) : 0;
+        break;
+      case 2:  // long runs of equal widths
+        for (int i = 0; i < n;) {
+          const int key = int(rng() % 12);
+          for (int run = 1 + int(rng() % 40); run > 0 && i < n; --run) keys[std::size_t(i++)] = key;
+        }
+        break;
+      default:  // all equal, or a single outlier
+        for (int& k : keys) k = round % 12;
+        keys[rng() % std::size_t(n)] = int(rng() % 12);
+        break;
+    }
+    ExpectSameSort(keys);
+    if (HasFatalFailure()) return;
+  }
+  // Every length of all-equal keys, the shortcut's own case.
+  for (int n = 1; n <= 512; ++n) {
+    ExpectSameSort(std::vector<int>(std::size_t(n), 7));
+    if (HasFatalFailure()) return;
+  }
+}
+
+// The lookup table as the plain rule makes it: 2^maxWidth entries, symbols taken in
+// increasing width and, within a width, in the reverse of the sorted order.
+std::vector<std::uint16_t> ReferenceTable(const std::vector<int>& widths, int maxWidth, bool& ok) {
+  const std::uint32_t size = 1u << maxWidth;
+  std::vector<std::uint16_t> table(size, ace::HuffmanTable::kUnassigned);
+  ok = false;
+  for (int w : widths) {
+    if (w < 0 || w > maxWidth) return std::vector<std::uint16_t>(size, ace::HuffmanTable::kUnassigned);
+  }
+  std::vector<int> keys = widths;
+  std::vector<int> symbols(widths.size());
+  for (std::size_t i = 0; i < symbols.size(); ++i) symbols[i] = int(i);
+  ace::SortWidthsStepByStep(keys, symbols);
+  int used = 0;
+  while (used < int(keys.size()) && keys[std::size_t(used)] != 0) ++used;
+  const bool degenerate = used < 2;
+  if (used == 0) used = 1;
+  std::uint32_t next = 0;
+  for (int j = used - 1; j >= 0; --j) {
+    const std::uint32_t block = 1u << (maxWidth - keys[std::size_t(j)]);
+    if (block > size - next) return std::vector<std::uint16_t>(size, ace::HuffmanTable::kUnassigned);
+    const int len = degenerate ? 1 : keys[std::size_t(j)];
+    for (std::uint32_t k = 0; k < block; ++k) {
+      table[next + k] = std::uint16_t(symbols[std::size_t(j)] << 4 | len);
+    }
+    next += block;
+  }
+  ok = true;
+  return table;
+}
+
+// Widths of a random complete code over `n` symbols, none wider than maxWidth.
+std::vector<int> RandomCompleteWidths(std::mt19937& rng, int n, int maxWidth) {
+  std::vector<int> widths(std::size_t(n), 0);
+  // Split leaves: start with one code of width 0 and split random leaves.
+  std::vector<int> leaves = {0};
+  const int want = 2 + int(rng() % std::uint32_t(std::min(n, 1 << maxWidth) - 1));
+  while (int(leaves.size()) < want) {
+    const std::size_t k = rng() % leaves.size();
+    if (leaves[k] >= maxWidth) {
+      bool any = false;
+      for (int w : leaves) any |= w < maxWidth;
+      if (!any) break;
+      continue;
+    }
+    const int w = ++leaves[k];
+    leaves.push_back(w);
+  }
+  std::vector<int> order(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) order[std::size_t(i)] = i;
+  std::shuffle(order.begin(), order.end(), rng);
+  for (std::size_t i = 0; i < leaves.size(); ++i) widths[std::size_t(order[i])] = leaves[i];
+  return widths;
+}
+
+TEST(FastTable, LookupsMatchTheFullSizeTable) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 2000; ++round) {
+    const int maxWidth = 1 + int(rng() % 11);
+    const int n = 1 + int(rng() % 300);
+    std::vector<int> widths;
+    switch (round % 3) {
+      case 0:
+        widths = n >= 2 ? RandomCompleteWidths(rng, n, maxWidth) : std::vector<int>{1};
+        break;
+      case 1:  // random widths: often over-full (refused) or incomplete
+        widths.resize(std::size_t(n));
+        for (int& w : widths) w = rng() % 3 == 0 ? int(rng() % std::uint32_t(maxWidth + 2)) : 0;
+        break;
+      default:  // a complete code with one symbol dropped: incomplete
+        widths = n >= 3 ? RandomCompleteWidths(rng, n, maxWidth) : std::vector<int>(std::size_t(n), 0);
+        for (int& w : widths) {
+          if (w != 0) {
+            w = 0;
+            break;
+          }
+        }
+        break;
+    }
+    bool refOk = false;
+    const auto ref = ReferenceTable(widths, maxWidth, refOk);
+    ace::HuffmanTable t;
+    ASSERT_EQ(t.Build(widths, maxWidth), refOk) << "round " << round;
+    ASSERT_EQ(t.maxWidth(), maxWidth);
+    ASSERT_LE(t.lookupBits(), maxWidth);
+    for (std::uint32_t i = 0; i < ref.size(); ++i) {
+      ASSERT_EQ(t.entry(i), ref[i]) << "round " << round << " index " << i;
+    }
+    // Decoding a random stream with the table reads the same symbols and lengths as
+    // looking each code up in the full-size table.
+    Bytes stream(64);
+    for (auto& b : stream) b = std::uint8_t(rng());
+    ace::MemorySource s1(stream.data(), stream.size()), s2(stream.data(), stream.size());
+    ace::BitReader fast(&s1), slow(&s2);
+    for (int k = 0; k < 100; ++k) {
+      const std::uint16_t e = ref[slow.Peek(maxWidth)];
+      const int expected = e == ace::HuffmanTable::kUnassigned ? -1 : e >> 4;
+      ASSERT_EQ(t.Decode(fast), expected) << "round " << round << " symbol " << k;
+      if (expected < 0) break;
+      slow.Skip(e & 15);
+      ASSERT_EQ(fast.Peek(32), slow.Peek(32));
+    }
+  }
+}
+
+// A small code needs only a small table: the lookup peeks no more bits than the
+// widest code.
+TEST(FastTable, SmallCodesPeekOnlyTheirWidestCode) {
+  ace::HuffmanTable t;
+  ASSERT_TRUE(t.Build({1, 2, 3, 3}, 11));
+  EXPECT_EQ(t.lookupBits(), 3);
+  ASSERT_TRUE(t.Build({0, 0, 0}, 11));
+  EXPECT_EQ(t.lookupBits(), 0);
+  // All unused: every code is the first symbol of the tie order, read as one bit.
+  std::vector<int> keys = {0, 0, 0}, symbols = {0, 1, 2};
+  ace::SortWidthsStepByStep(keys, symbols);
+  EXPECT_EQ(t.entry(0), (symbols[0] << 4) | 1);
+  EXPECT_EQ(t.entry(2047), (symbols[0] << 4) | 1);
+  EXPECT_FALSE(t.Build({1, 1, 1}, 11));
+  EXPECT_EQ(t.entry(0), ace::HuffmanTable::kUnassigned);
+  EXPECT_EQ(t.entry(2047), ace::HuffmanTable::kUnassigned);
+}
+
+}  // namespace
