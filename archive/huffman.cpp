@@ -198,7 +198,11 @@ bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out) {
     }
   }
   if (hi > 0) {
-    for (int i = 1; i < n; ++i) v[i] = (v[i] + v[i - 1]) % hi;
+    // Both terms are below hi, so one subtraction does the modulo.
+    for (int i = 1; i < n; ++i) {
+      const int sum = v[i] + v[i - 1];
+      v[i] = sum >= hi ? sum - hi : sum;
+    }
   }
   for (int k = 0; k < n; ++k) {
     if (v[k] != 0) v[k] += lo;

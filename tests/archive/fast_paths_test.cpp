@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "crc32.h"
 #include "huffman.h"
 #include "lz_window.h"
+#include "method_decoders.h"
 
 namespace {
 
@@ -201,6 +203,107 @@ TEST(FastTable, SmallCodesPeekOnlyTheirWidestCode) {
   EXPECT_FALSE(t.Build({1, 1, 1}, 11));
   EXPECT_EQ(t.entry(0), ace::HuffmanTable::kUnassigned);
   EXPECT_EQ(t.entry(2047), ace::HuffmanTable::kUnassigned);
+}
+
+}  // namespace
+
+namespace {
+
+// Hands out its bytes in pieces of a fixed size, and fails (0) after `failAfter`.
+class PieceSource final : public ace::ByteSource {
+ public:
+  PieceSource(const Bytes& data, std::size_t piece, std::size_t failAfter)
+      : data_(data), piece_(piece), failAfter_(failAfter) {}
+  std::size_t Read(std::uint8_t* out, std::size_t capacity) override {
+    std::size_t n = std::min({capacity, piece_, data_.size() - pos_, failAfter_ - std::min(failAfter_, pos_)});
+    std::memcpy(out, data_.data() + pos_, n);
+    pos_ += n;
+    return n;
+  }
+
+ private:
+  const Bytes& data_;
+  std::size_t piece_;
+  std::size_t failAfter_;
+  std::size_t pos_ = 0;
+};
+
+class Collect final : public ace::Output {
+ public:
+  void Emit(const std::uint8_t* data, std::size_t size) override { bytes.insert(bytes.end(), data, data + size); }
+  Bytes bytes;
+};
+
+Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& x : b) x = std::uint8_t(rng());
+  return b;
+}
+
+// A stored entry larger than the window moves past its early bytes; the window
+// must still end holding exactly the entry's last 4 MiB, at the right positions.
+TEST(FastStored, LargeEntryLeavesItsLastWindowOfBytes) {
+  const Bytes data = RandomBytes(ace::LzWindow::kSize + 3 * 100000 + 17, 5);
+  for (std::size_t piece : {std::size_t(65536), std::size_t(100000), std::size_t(1) << 20}) {
+    ace::LzWindow window;
+    const Bytes before = RandomBytes(1000, 6);
+    window.PutBytes(before.data(), before.size());
+    PieceSource src(data, piece, data.size());
+    ace::EntryParams params;
+    params.size = data.size();
+    params.keepHistory = true;
+    auto decoder = ace::MakeStoredDecoder(src, window, params);
+    Collect out;
+    decoder->set_output(&out);
+    ace::Status s;
+    while ((s = decoder->Step(300000)) == ace::Status::Ok) {
+    }
+    ASSERT_EQ(s, ace::Status::End);
+    EXPECT_EQ(out.bytes, data);
+    ASSERT_EQ(window.pos(), before.size() + data.size());
+    for (std::uint64_t k = 0; k < ace::LzWindow::kSize; ++k) {
+      const std::uint64_t p = window.pos() - ace::LzWindow::kSize + k;
+      ASSERT_EQ(window.At(p), data[std::size_t(p - before.size())]) << "piece " << piece << " at " << k;
+    }
+  }
+}
+
+// An entry whose data ends early leaves no stale bytes in the positions it moved
+// past: every position since the entry began holds its byte or zero.
+TEST(FastStored, EntryEndingEarlyClearsWhatItMovedPast) {
+  const Bytes data = RandomBytes(ace::LzWindow::kSize + 2000000, 8);
+  for (std::size_t failAfter : {std::size_t(500000), std::size_t(2100000), std::size_t(5000000)}) {
+    ace::LzWindow window;
+    const Bytes old(ace::LzWindow::kSize, 0xEE);  // what an earlier entry left
+    window.PutBytes(old.data(), old.size());
+    const std::uint64_t start = window.pos();
+    PieceSource src(data, 65536, failAfter);
+    ace::EntryParams params;
+    params.size = data.size();
+    params.keepHistory = true;
+    auto decoder = ace::MakeStoredDecoder(src, window, params);
+    Collect out;
+    decoder->set_output(&out);
+    ace::Status s;
+    while ((s = decoder->Step(1u << 20)) == ace::Status::Ok) {
+    }
+    ASSERT_EQ(s, ace::Status::ReadFailed);
+    ASSERT_EQ(window.pos(), start + failAfter);
+    const std::uint64_t from = window.pos() - std::min<std::uint64_t>(failAfter, ace::LzWindow::kSize);
+    std::size_t zeros = 0;
+    for (std::uint64_t p = from; p < window.pos(); ++p) {
+      const std::uint8_t b = window.At(p);
+      const std::uint8_t expected = data[std::size_t(p - start)];
+      if (b == expected) continue;
+      ASSERT_EQ(b, 0) << "fail after " << failAfter << " at " << p - start;
+      ++zeros;
+    }
+    // Bytes followed by a window's worth more were passed over, the rest written.
+    if (failAfter <= data.size() - ace::LzWindow::kSize) {
+      EXPECT_GT(zeros, 0u);
+    }
+  }
 }
 
 }  // namespace
