@@ -307,3 +307,35 @@ TEST(FastStored, EntryEndingEarlyClearsWhatItMovedPast) {
 }
 
 }  // namespace
+
+namespace {
+
+// The fast checksum (whichever folding this machine runs) against the table, over
+// lengths around every fold width and random offsets and starting values.
+TEST(FastCrc, AgreesWithTheTableAtEveryLengthAndOffset) {
+  const Bytes data = RandomBytes(70000, 11);
+  std::mt19937 rng(3);
+  for (std::size_t len = 0; len <= 1100; ++len) {
+    const std::size_t offset = rng() % 64;
+    const std::uint32_t start = len % 3 == 0 ? ace::kCrcStart : std::uint32_t(rng());
+    ASSERT_EQ(ace::CrcUpdate(start, data.data() + offset, len), ace::CrcTable(start, data.data() + offset, len))
+        << "length " << len << " offset " << offset;
+  }
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t offset = rng() % 64;
+    const std::size_t len = rng() % (data.size() - 64);
+    const std::uint32_t start = std::uint32_t(rng());
+    ASSERT_EQ(ace::CrcUpdate(start, data.data() + offset, len), ace::CrcTable(start, data.data() + offset, len))
+        << "length " << len << " offset " << offset;
+  }
+  // Pieces of any size add up to the checksum of the whole.
+  std::uint32_t crc = ace::kCrcStart;
+  for (std::size_t at = 0; at < data.size();) {
+    const std::size_t piece = std::min<std::size_t>(1 + rng() % 3000, data.size() - at);
+    crc = ace::CrcUpdate(crc, data.data() + at, piece);
+    at += piece;
+  }
+  EXPECT_EQ(crc, ace::CrcTable(ace::kCrcStart, data.data(), data.size()));
+}
+
+}  // namespace
