@@ -339,3 +339,44 @@ TEST(FastCrc, AgreesWithTheTableAtEveryLengthAndOffset) {
 }
 
 }  // namespace
+
+namespace {
+
+// Match copies against the byte-by-byte rule, also next to the buffer's end (where
+// they wrap) and for every short length and distance; nothing beyond the match may
+// change, since those bytes are the oldest history.
+TEST(FastCopy, MatchesAreCopiedAsByteByByte) {
+  const std::uint32_t size = ace::LzWindow::kSize;
+  Bytes fast = RandomBytes(size, 21);
+  Bytes slow = fast;
+  std::mt19937 rng(22);
+  auto check = [&](std::uint32_t dst, std::uint32_t distance, std::uint32_t length) {
+    ace::LzWindow::CopyWithin(fast.data(), dst, distance, length);
+    const std::uint32_t src = (dst - distance) & ace::LzWindow::kMask;
+    for (std::uint32_t k = 0; k < length; ++k) {
+      slow[(dst + k) & ace::LzWindow::kMask] = slow[(src + k) & ace::LzWindow::kMask];
+    }
+    for (std::uint32_t k = 0; k < length + 64; ++k) {
+      const std::uint32_t at = (dst - 32 + k) & ace::LzWindow::kMask;
+      ASSERT_EQ(fast[at], slow[at]) << "dst " << dst << " distance " << distance << " length " << length;
+    }
+  };
+  for (std::uint32_t distance = 1; distance <= 40; ++distance) {
+    for (std::uint32_t length = 0; length <= 40; ++length) {
+      check(1000 + distance * 100, distance, length);
+      if (HasFatalFailure()) return;
+    }
+  }
+  for (int round = 0; round < 20000; ++round) {
+    std::uint32_t dst = rng() % size;
+    if (round % 4 == 0) dst = size - 1 - rng() % 300;  // wraps at the end
+    std::uint32_t distance = 1 + rng() % (round % 3 == 0 ? 64 : size);
+    if (round % 100 == 0) distance = size;  // the whole window back
+    const std::uint32_t length = 2 + rng() % (round % 5 == 0 ? 1000 : 20);
+    check(dst, distance, length);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_EQ(fast, slow);
+}
+
+}  // namespace
