@@ -36,7 +36,7 @@ class LzWindow {
   // `distance` bytes before it, as if byte by byte (so a short distance repeats).
   // Writes nothing outside the match, since the bytes after it are the oldest
   // history and a later match may still reach them.
-  static void CopyWithin(std::uint8_t* data, std::uint32_t dst, std::uint32_t distance,
+  __attribute__((always_inline)) static void CopyWithin(std::uint8_t* data, std::uint32_t dst, std::uint32_t distance,
                          std::uint32_t length) {
     const std::uint32_t src = (dst - distance) & kMask;
     if (src == dst) return;  // a whole window back: every byte is already itself
