@@ -22,10 +22,13 @@ void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table);
 template <bool kShortcut>
 void Partition(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
   int i = lo, j = hi;
-  const int pivot = Key(v[hi]);
+  // Whole words against the pivot key's bounds: key > pivot exactly when the word
+  // is above `above`, key < pivot exactly when it is below `below`.
+  const std::uint32_t below = v[hi] & 0xFFFF0000u;
+  const std::uint32_t above = below | 0xFFFFu;
   for (;;) {
-    while (Key(v[i]) > pivot) ++i;
-    while (Key(v[j]) < pivot) --j;
+    while (v[i] > above) ++i;
+    while (v[j] < below) --j;
     if (i <= j) {
       std::swap(v[i], v[j]);
       ++i;
