@@ -14,6 +14,7 @@
 #include "huffman.h"
 #include "lz_window.h"
 #include "method_decoders.h"
+#include "pic_decoder.h"
 
 namespace {
 
@@ -377,6 +378,57 @@ TEST(FastCopy, MatchesAreCopiedAsByteByByte) {
     if (HasFatalFailure()) return;
   }
   EXPECT_EQ(fast, slow);
+}
+
+}  // namespace
+
+namespace {
+
+// The Golomb-Rice reading one bit at a time, as the picture coder defines it.
+bool GolombRiceBitByBit(ace::BitReader& br, int k, std::uint32_t limit, std::uint32_t& value) {
+  std::uint32_t v = br.Read(k);
+  while (br.Read(1) == 1) {
+    if (br.overflow()) return false;
+    v += 1u << k;
+    if (v > limit) return false;
+  }
+  value = v;
+  return !br.overflow() && v <= limit;
+}
+
+// Counting the run of ones at once gives the same values, the same refusals and
+// leaves the reader at the same place, also at the end of the data.
+TEST(FastGolombRice, MatchesTheBitByBitReading) {
+  std::mt19937 rng(31);
+  for (int round = 0; round < 20000; ++round) {
+    Bytes stream(1 + rng() % 12);
+    // Streams rich in ones make long runs; some are all ones.
+    const int density = int(rng() % 4);
+    for (auto& b : stream) {
+      b = std::uint8_t(rng());
+      if (density >= 1) b |= std::uint8_t(rng());
+      if (density >= 2) b |= std::uint8_t(rng());
+      if (density == 3 && rng() % 2) b = 0xFF;
+    }
+    const int k = round % 3 == 0 ? int(rng() % 25) : int(rng() % 5);
+    const std::uint32_t limits[] = {255u, 65535u, std::uint32_t(rng() % 300), 0u};
+    const std::uint32_t limit = limits[rng() % 4];
+    const int skip = int(rng() % 40);
+    ace::MemorySource s1(stream.data(), stream.size()), s2(stream.data(), stream.size());
+    ace::BitReader fast(&s1), slow(&s2);
+    fast.Skip(skip);
+    slow.Skip(skip);
+    for (int n = 0; n < 4; ++n) {
+      std::uint32_t vf = 0xDEAD, vs = 0xDEAD;
+      const bool rf = ace::ReadGolombRice(fast, k, limit, vf);
+      const bool rs = GolombRiceBitByBit(slow, k, limit, vs);
+      ASSERT_EQ(rf, rs) << "round " << round << " read " << n;
+      ASSERT_EQ(vf, vs) << "round " << round << " read " << n;
+      ASSERT_EQ(fast.overflow(), slow.overflow()) << "round " << round;
+      ASSERT_EQ(fast.Peek(32), slow.Peek(32)) << "round " << round << " read " << n;
+      if (!rf) break;
+    }
+  }
 }
 
 }  // namespace
