@@ -30,7 +30,7 @@ class HuffmanTable {
   bool Build(const int* widths, int count, int maxWidth);
 
   // Decodes one symbol; -1 when the code met is unassigned.
-  int Decode(BitReader& br) const {
+  __attribute__((always_inline)) int Decode(BitReader& br) const {
     std::uint16_t e = table_[br.Peek(bits_)];
     if (e == kUnassigned) return -1;
     br.Skip(e & 15);
