@@ -200,16 +200,20 @@ bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out) {
       for (int k = 0; k < run; ++k) v[count++] = 0;
     }
   }
-  if (hi > 0) {
-    // Both terms are below hi, so one subtraction does the modulo.
-    for (int i = 1; i < n; ++i) {
-      const int sum = v[i] + v[i - 1];
-      v[i] = sum >= hi ? sum - hi : sum;
-    }
-  }
+  // Each stored value is the difference from the previous width modulo hi (both
+  // terms are below hi, so one subtraction does the modulo); used widths are
+  // offset by lo.
+  int previous = 0;
   for (int k = 0; k < n; ++k) {
-    if (v[k] != 0) v[k] += lo;
-    if (v[k] > maxWidth) return false;
+    int w = v[k];
+    if (hi > 0 && k > 0) {
+      const int sum = w + previous;
+      w = sum >= hi ? sum - hi : sum;
+    }
+    previous = w;
+    if (w != 0) w += lo;
+    if (w > maxWidth) return false;
+    v[k] = w;
   }
   return !br.overflow() && out.Build(v, n, maxWidth);
 }
