@@ -27,7 +27,7 @@ bool BitReader::Reload() {
   return end_ > 0;
 }
 
-void BitReader::Fill() {
+void BitReader::FillFromSource() {
   while (count_ <= 32) {
     if (end_ - pos_ < 4 && !Reload()) return;
     const std::uint8_t* p = buffer_.get() + pos_;

@@ -18,7 +18,8 @@ class BitReader {
   // Next n bits (0 <= n <= 32) without consuming them.
   std::uint32_t Peek(int n) {
     if (count_ < n) Fill();
-    return n == 0 ? 0u : std::uint32_t(bits_ >> (64 - n));
+    // Two shifts, so that n == 0 needs no test (a shift by 64 would be undefined).
+    return std::uint32_t((bits_ >> (63 - n)) >> 1);
   }
   void Skip(int n) {
     if (count_ < n) {
@@ -39,12 +40,23 @@ class BitReader {
     return v;
   }
   // Makes at least 33 bits available when the stream still has them.
-  void Fill();
+  void Fill() {
+    while (count_ <= 32 && end_ - pos_ >= 4) {
+      const std::uint8_t* p = buffer_.get() + pos_;
+      const std::uint32_t word = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                 std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+      pos_ += 4;
+      bits_ |= std::uint64_t(word) << (32 - count_);
+      count_ += 32;
+    }
+    if (count_ <= 32) FillFromSource();
+  }
 
   bool overflow() const { return overflow_; }
 
  private:
   bool Reload();
+  void FillFromSource();
 
   static constexpr std::size_t kBufferSize = 64 * 1024;
   ByteSource* source_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace ace {
 namespace {
@@ -10,12 +11,24 @@ namespace {
 // moves one word; comparisons look at the key only.
 inline int Key(std::uint32_t v) { return int(v >> 16); }
 
-void Sort(std::uint32_t* v, int lo, int hi) {
+constexpr int kMaxList = 512;
+
+class EqualKeyArrangements;
+
+template <bool kShortcut>
+void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table);
+
+// One partition of [lo, hi] around the key of v[hi], then the two sides.
+template <bool kShortcut>
+void Partition(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
   int i = lo, j = hi;
-  const int pivot = Key(v[hi]);
+  // Whole words against the pivot key's bounds: key > pivot exactly when the word
+  // is above `above`, key < pivot exactly when it is below `below`.
+  const std::uint32_t below = v[hi] & 0xFFFF0000u;
+  const std::uint32_t above = below | 0xFFFFu;
   for (;;) {
-    while (Key(v[i]) > pivot) ++i;
-    while (Key(v[j]) < pivot) --j;
+    while (v[i] > above) ++i;
+    while (v[j] < below) --j;
     if (i <= j) {
       std::swap(v[i], v[j]);
       ++i;
@@ -25,72 +38,143 @@ void Sort(std::uint32_t* v, int lo, int hi) {
   }
   if (lo < j) {
     if (lo < j - 1) {
-      Sort(v, lo, j);
+      Sort<kShortcut>(v, lo, j, table);
     } else if (Key(v[lo]) < Key(v[j])) {
       std::swap(v[lo], v[j]);
     }
   }
   if (i < hi) {
     if (i < hi - 1) {
-      Sort(v, i, hi);
+      Sort<kShortcut>(v, i, hi, table);
     } else if (Key(v[i]) < Key(v[hi])) {
       std::swap(v[i], v[hi]);
     }
   }
 }
 
-constexpr int kMaxList = 512;
+// Where the procedure leaves the elements of a stretch of n equal keys: it only
+// looks at keys, so the arrangement depends on n alone. arrangement(n)[k] is the
+// offset, within the stretch, of the element that ends at offset k.
+class EqualKeyArrangements {
+ public:
+  EqualKeyArrangements() : offsets_(std::size_t(kMaxList) * (kMaxList + 1) / 2) {
+    // Each length is worked out by one partition step whose two sides are shorter
+    // and already known, in increasing order of length.
+    std::vector<std::uint32_t> v(kMaxList);
+    for (int n = 2; n <= kMaxList; ++n) {
+      for (int k = 0; k < n; ++k) v[std::size_t(k)] = 1u << 16 | std::uint32_t(k);
+      Partition<true>(v.data(), 0, n - 1, this);
+      std::uint16_t* out = Slot(n);
+      for (int k = 0; k < n; ++k) out[k] = std::uint16_t(v[std::size_t(k)] & 0xFFFF);
+      ready_ = n;
+    }
+  }
+  int ready() const { return ready_; }
+  const std::uint16_t* arrangement(int n) const { return offsets_.data() + Start(n); }
 
-}  // namespace
+ private:
+  static std::size_t Start(int n) { return std::size_t(n) * std::size_t(n - 1) / 2; }
+  std::uint16_t* Slot(int n) { return offsets_.data() + Start(n); }
 
-void SortWidths(std::vector<int>& keys, std::vector<int>& symbols) {
+  std::vector<std::uint16_t> offsets_;
+  int ready_ = 1;
+};
+
+const EqualKeyArrangements* Arrangements() {
+  static const EqualKeyArrangements table;
+  return &table;
+}
+
+// Kept out of Sort so that the copy does not sit in every frame of the recursion.
+__attribute__((noinline)) void Arrange(std::uint32_t* v, int n, const std::uint16_t* from) {
+  std::uint32_t copy[kMaxList];
+  for (int m = 0; m < n; ++m) copy[m] = v[m];
+  for (int m = 0; m < n; ++m) v[m] = copy[from[m]];
+}
+
+// `table` gives the arrangements of equal-key stretches (while it is being built,
+// only those of the lengths it has so far).
+template <bool kShortcut>
+void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
+  if constexpr (kShortcut) {
+    const std::uint32_t first = v[lo];
+    if (((first ^ v[hi]) >> 16) == 0) {
+      int k = lo + 1;
+      while (k < hi && ((first ^ v[k]) >> 16) == 0) ++k;
+      const int n = hi - lo + 1;
+      if (k == hi && n <= table->ready()) {
+        Arrange(v + lo, n, table->arrangement(n));
+        return;
+      }
+    }
+  }
+  Partition<kShortcut>(v, lo, hi, table);
+}
+
+template <bool kShortcut>
+void SortPairs(std::vector<int>& keys, std::vector<int>& symbols) {
   const int n = int(keys.size());
   if (n < 2) return;
   std::vector<std::uint32_t> v(n);
   for (int i = 0; i < n; ++i) v[i] = std::uint32_t(keys[i]) << 16 | std::uint32_t(symbols[i]);
-  Sort(v.data(), 0, n - 1);
+  Sort<kShortcut>(v.data(), 0, n - 1, kShortcut ? Arrangements() : nullptr);
   for (int i = 0; i < n; ++i) {
     keys[i] = Key(v[i]);
     symbols[i] = int(v[i] & 0xFFFF);
   }
 }
 
+}  // namespace
+
+void SortWidths(std::vector<int>& keys, std::vector<int>& symbols) {
+  SortPairs<true>(keys, symbols);
+}
+
+void SortWidthsStepByStep(std::vector<int>& keys, std::vector<int>& symbols) {
+  SortPairs<false>(keys, symbols);
+}
+
 bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   maxWidth_ = maxWidth;
   if (maxWidth > kMaxWidth) maxWidth_ = maxWidth = kMaxWidth;
-  const std::uint32_t size = 1u << maxWidth;
-  if (n <= 0 || n > kMaxList) {
-    std::fill(table_.begin(), table_.begin() + size, kUnassigned);
+  // A refused code: one unassigned entry answers every lookup.
+  auto refuse = [this] {
+    bits_ = 0;
+    table_[0] = kUnassigned;
     return false;
-  }
+  };
+  if (n <= 0 || n > kMaxList) return refuse();
   std::uint32_t v[kMaxList];
   for (int i = 0; i < n; ++i) {
-    if (widths[i] < 0 || widths[i] > maxWidth) {
-      std::fill(table_.begin(), table_.begin() + size, kUnassigned);
-      return false;
-    }
+    if (widths[i] < 0 || widths[i] > maxWidth) return refuse();
     v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
   }
-  if (n > 1) Sort(v, 0, n - 1);
+  if (n > 1) Sort<true>(v, 0, n - 1, Arrangements());
   int used = 0;
   while (used < n && Key(v[used]) != 0) ++used;
   const bool degenerate = used < 2;
   if (used == 0) used = 1;
+  // Sorted descending: the first key is the widest code.
+  const int bits = Key(v[0]);
+  const std::uint32_t size = 1u << bits;
   std::uint32_t next = 0;
   for (int j = used - 1; j >= 0; --j) {
     const int width = Key(v[j]);
-    const std::uint32_t block = 1u << (maxWidth - width);
-    if (block > size - next) {
-      std::fill(table_.begin(), table_.begin() + size, kUnassigned);
-      return false;
-    }
+    const std::uint32_t block = 1u << (bits - width);
+    if (block > size - next) return refuse();
     const int readLength = degenerate ? 1 : width;
     const std::uint16_t e = std::uint16_t((v[j] & 0xFFFF) << 4 | std::uint32_t(readLength));
-    std::fill(table_.begin() + next, table_.begin() + next + block, e);
+    std::uint16_t* out = table_.data() + next;
+    if (block == 1) {
+      *out = e;
+    } else {
+      std::fill(out, out + block, e);
+    }
     next += block;
   }
   // What is left over belongs to no symbol (an incomplete code).
-  std::fill(table_.begin() + next, table_.begin() + size, kUnassigned);
+  std::fill(table_.data() + next, table_.data() + size, kUnassigned);
+  bits_ = bits;
   return true;
 }
 
@@ -116,12 +200,20 @@ bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out) {
       for (int k = 0; k < run; ++k) v[count++] = 0;
     }
   }
-  if (hi > 0) {
-    for (int i = 1; i < n; ++i) v[i] = (v[i] + v[i - 1]) % hi;
-  }
+  // Each stored value is the difference from the previous width modulo hi (both
+  // terms are below hi, so one subtraction does the modulo); used widths are
+  // offset by lo.
+  int previous = 0;
   for (int k = 0; k < n; ++k) {
-    if (v[k] != 0) v[k] += lo;
-    if (v[k] > maxWidth) return false;
+    int w = v[k];
+    if (hi > 0 && k > 0) {
+      const int sum = w + previous;
+      w = sum >= hi ? sum - hi : sum;
+    }
+    previous = w;
+    if (w != 0) w += lo;
+    if (w > maxWidth) return false;
+    v[k] = w;
   }
   return !br.overflow() && out.Build(v, n, maxWidth);
 }

@@ -11,8 +11,12 @@
 namespace ace {
 
 // Sorts keys into descending order together with their symbols, with the archive's
-// own partition-exchange procedure (its tie order decides the codes).
+// own partition-exchange procedure (its tie order decides the codes). Stretches of
+// equal keys, where the procedure spends most of its steps, take a precomputed
+// arrangement instead of being partitioned again; the result is the same.
 void SortWidths(std::vector<int>& keys, std::vector<int>& symbols);
+// The procedure step by step, with no shortcut: what SortWidths is checked against.
+void SortWidthsStepByStep(std::vector<int>& keys, std::vector<int>& symbols);
 
 class HuffmanTable {
  public:
@@ -26,20 +30,25 @@ class HuffmanTable {
   bool Build(const int* widths, int count, int maxWidth);
 
   // Decodes one symbol; -1 when the code met is unassigned.
-  int Decode(BitReader& br) const {
-    std::uint16_t e = table_[br.Peek(maxWidth_)];
+  __attribute__((always_inline)) int Decode(BitReader& br) const {
+    std::uint16_t e = table_[br.Peek(bits_)];
     if (e == kUnassigned) return -1;
     br.Skip(e & 15);
     return e >> 4;
   }
 
   int maxWidth() const { return maxWidth_; }
-  // Entry of the table: symbol << 4 | reading length, or kUnassigned.
-  std::uint16_t entry(std::uint32_t index) const { return table_[index]; }
+  // Entry of the table for the maxWidth()-bit index: symbol << 4 | reading length,
+  // or kUnassigned.
+  std::uint16_t entry(std::uint32_t index) const { return table_[index >> (maxWidth_ - bits_)]; }
+  // Bits the lookup actually peeks: the widest code in use (at most maxWidth()).
+  // The table holds 2^lookupBits() entries, so that small codes cost little to build.
+  int lookupBits() const { return bits_; }
 
  private:
   static constexpr int kMaxWidth = 11;
   int maxWidth_ = 0;
+  int bits_ = 0;
   std::array<std::uint16_t, 1u << kMaxWidth> table_;
 };
 

@@ -71,27 +71,8 @@ Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
       result = Stop::Error;
       break;
     }
-    const std::uint32_t dst = std::uint32_t(pos) & LzWindow::kMask;
-    const std::uint32_t src = (dst - std::uint32_t(distance)) & LzWindow::kMask;
+    LzWindow::CopyWithin(data, std::uint32_t(pos) & LzWindow::kMask, std::uint32_t(distance), length);
     pos += length;
-    if (dst + length <= LzWindow::kSize && src + length <= LzWindow::kSize) {
-      std::uint8_t* o = data + dst;
-      const std::uint8_t* i = data + src;
-      if (distance >= length) {
-        std::memcpy(o, i, length);
-      } else if (distance >= 8) {
-        // Forward in 8-byte steps: each step reads only bytes already written.
-        std::uint32_t k = 0;
-        for (; k + 8 <= length; k += 8) std::memcpy(o + k, i + k, 8);
-        for (; k < length; ++k) o[k] = i[k];
-      } else {
-        for (std::uint32_t k = 0; k < length; ++k) o[k] = i[k];
-      }
-    } else {
-      for (std::uint32_t k = 0; k < length; ++k) {
-        data[(dst + k) & LzWindow::kMask] = data[(src + k) & LzWindow::kMask];
-      }
-    }
   }
   window_.set_pos(pos);
   if (result == Stop::Limit && br_.overflow()) result = Stop::Error;

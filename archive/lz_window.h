@@ -28,26 +28,50 @@ class LzWindow {
   // Appends `length` bytes copied from `distance` bytes back (1 <= distance <= kSize).
   // The copy may overlap itself; callers have checked the distance.
   void Copy(std::uint32_t distance, std::uint32_t length) {
-    std::uint32_t dst = std::uint32_t(pos_) & kMask;
-    std::uint32_t src = (dst - distance) & kMask;
+    CopyWithin(data_.get(), std::uint32_t(pos_) & kMask, distance, length);
     pos_ += length;
-    if (dst + length <= kSize && src + length <= kSize) {
-      std::uint8_t* d = data_.get() + dst;
-      const std::uint8_t* s = data_.get() + src;
-      if (distance >= length) {
-        std::memcpy(d, s, length);
-      } else if (distance >= 8) {
-        // Forward copy in 8-byte steps: each step reads bytes already written.
-        std::uint32_t k = 0;
-        for (; k + 8 <= length; k += 8) std::memcpy(d + k, s + k, 8);
-        for (; k < length; ++k) d[k] = s[k];
-      } else {
-        for (std::uint32_t k = 0; k < length; ++k) d[k] = s[k];
-      }
+  }
+
+  // The copy of a match in a window buffer: `length` bytes to offset `dst` from
+  // `distance` bytes before it, as if byte by byte (so a short distance repeats).
+  // Writes nothing outside the match, since the bytes after it are the oldest
+  // history and a later match may still reach them.
+  __attribute__((always_inline)) static void CopyWithin(std::uint8_t* data, std::uint32_t dst, std::uint32_t distance,
+                         std::uint32_t length) {
+    const std::uint32_t src = (dst - distance) & kMask;
+    if (src == dst) return;  // a whole window back: every byte is already itself
+    if (dst + length > kSize || src + length > kSize) {
+      for (std::uint32_t k = 0; k < length; ++k) data[(dst + k) & kMask] = data[(src + k) & kMask];
       return;
     }
-    for (std::uint32_t k = 0; k < length; ++k) {
-      data_[(dst + k) & kMask] = data_[(src + k) & kMask];
+    std::uint8_t* o = data + dst;
+    const std::uint8_t* i = data + src;
+    if (distance >= length) {
+      // Apart: two overlapping fixed-size moves cover short lengths exactly.
+      if (length >= 8 && length <= 16) {
+        std::uint64_t a, b;
+        std::memcpy(&a, i, 8);
+        std::memcpy(&b, i + length - 8, 8);
+        std::memcpy(o, &a, 8);
+        std::memcpy(o + length - 8, &b, 8);
+      } else if (length >= 4 && length < 8) {
+        std::uint32_t a, b;
+        std::memcpy(&a, i, 4);
+        std::memcpy(&b, i + length - 4, 4);
+        std::memcpy(o, &a, 4);
+        std::memcpy(o + length - 4, &b, 4);
+      } else if (length < 4) {
+        for (std::uint32_t k = 0; k < length; ++k) o[k] = i[k];
+      } else {
+        std::memcpy(o, i, length);
+      }
+    } else if (distance >= 8) {
+      // Forward in 8-byte steps: each step reads only bytes already written.
+      std::uint32_t k = 0;
+      for (; k + 8 <= length; k += 8) std::memcpy(o + k, i + k, 8);
+      for (; k < length; ++k) o[k] = i[k];
+    } else {
+      for (std::uint32_t k = 0; k < length; ++k) o[k] = i[k];
     }
   }
 

@@ -48,6 +48,7 @@ void OutputSink::Emit(const std::uint8_t* data, std::size_t size) {
   if (stopped()) return;
   crc_ = CrcUpdate(crc_, data, size);
   total_ += size;
+  if (!file_ && !report_) return;  // counted and checked; nobody takes the bytes
   if (used_ == 0 && size >= kBufferSize / 2) {
     // Large pieces go straight to the file, without a copy into the buffer.
     if (file_ && writeError_ == Status::Ok) writeError_ = file_->Write(data, size);

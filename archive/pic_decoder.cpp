@@ -38,6 +38,27 @@ int Fold(int y) { return y >= 0 ? 2 * y : -2 * y - 1; }
 
 bool ReadGolombRice(BitReader& br, int k, std::uint32_t limit, std::uint32_t& value) {
   std::uint32_t v = br.Read(k);
+  // The run of ones is counted in one look at the next 32 bits (zero past the end,
+  // so a run never reaches beyond it); runs of 32 and more take the loop below.
+  const int ones = std::countl_one(br.Peek(32));
+  if (ones < 32 && k < 32) {
+    const std::uint32_t step = 1u << k;
+    if (v > limit) {  // over already: the next bit ends the reading either way
+      if (ones == 0) value = v;
+      br.Skip(1);
+      return false;
+    }
+    // The first one that would take the value over the limit ends the reading there.
+    const std::uint32_t allowed = (limit - v) / step;
+    if (std::uint32_t(ones) > allowed) {
+      br.Skip(int(allowed) + 1);
+      return false;
+    }
+    br.Skip(ones + 1);
+    v += std::uint32_t(ones) << k;
+    value = v;
+    return !br.overflow();
+  }
   while (br.Read(1) == 1) {
     if (br.overflow()) return false;
     v += 1u << k;
