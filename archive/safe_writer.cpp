@@ -140,7 +140,9 @@ Status PendingFile::Create(Destination& dest, const std::vector<std::string>& pa
     return s;
   }
   finalName_ = parts.back();
-  std::random_device rd;
+  // One generator per thread, seeded once: opening the system's random source for
+  // every entry costs more than writing a small file.
+  thread_local std::mt19937 rd{std::random_device{}()};
   for (int attempt = 0; attempt < 16; ++attempt) {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, "%08x", unsigned(rd()));
