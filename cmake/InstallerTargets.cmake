@@ -61,7 +61,7 @@ function(installer_fuzz name)
     list(APPEND dirs "${F_SEEDS}")
   endif()
   if(F_REGRESSIONS AND EXISTS "${F_REGRESSIONS}")
-    add_test(NAME ${name}-regressions COMMAND ${name} -runs=0 "${F_REGRESSIONS}")
+    add_test(NAME ${name}-regressions COMMAND ${name} -runs=0 -timeout=10 "${F_REGRESSIONS}")
   endif()
   add_test(NAME ${name} COMMAND ${name} -max_total_time=${INSTALLER_FUZZ_SECONDS}
            -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 ${dirs})

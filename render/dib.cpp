@@ -121,7 +121,9 @@ void ExpandRunLength(std::span<const std::uint8_t> data, int bitCount, int width
 
 TDIB::TDIB(int width, int height, int bitCount) {
   if (!IsAcceptedBitCount(bitCount)) throw EInvalidGraphicOperation(FormatMessageInts("Bitcount in invalid (%d)", bitCount));
-  if (width < 0 || height < 0 || std::int64_t(width) * height > kMaxDibPixels) throw EInvalidGraphic(kInvalidDib);
+  if (width < 0 || height < 0 || width > kMaxDibSide || height > kMaxDibSide ||
+      std::int64_t(width) * height > kMaxDibPixels)
+    throw EInvalidGraphic(kInvalidDib);
   FWidth = width;
   FHeight = height;
   FBitCount = bitCount;
@@ -186,7 +188,8 @@ TDIB TDIB::Read(std::span<const std::uint8_t> record) {
 
   const bool topDown = height < 0;
   const std::int64_t rows = topDown ? -height : height;
-  if (width < 0 || rows * width > kMaxDibPixels) throw EInvalidGraphic(kInvalidDib);
+  if (width < 0 || width > kMaxDibSide || rows > kMaxDibSide || rows * width > kMaxDibPixels)
+    throw EInvalidGraphic(kInvalidDib);
 
   std::uint32_t paletteCount = colorsUsed != 0 ? colorsUsed : (bits <= 8 ? (1u << bits) : 0u);
   paletteCount = std::min<std::uint32_t>(paletteCount, 256);

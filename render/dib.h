@@ -128,5 +128,8 @@ TPicture ReadStoredPicture(std::span<const std::uint8_t> data);
 // The largest stored picture the reader accepts, in pixels (4096 by 4096); larger
 // records are refused before anything is allocated.
 inline constexpr std::int64_t kMaxDibPixels = std::int64_t(1) << 24;
+// Neither side may be longer than this either: a record of width 0 and a height of
+// millions holds no pixels, but would still be walked row by row.
+inline constexpr std::int64_t kMaxDibSide = 65536;
 // The largest plain bitmap (a decoded artwork sheet may be big).
 inline constexpr std::int64_t kMaxBitmapPixels = std::int64_t(1) << 26;

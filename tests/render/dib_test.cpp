@@ -293,6 +293,16 @@ TEST(DibRecord, HugeSizesRefusedBeforeAllocating) {
   r.Width = 2;
   r.Height = std::int32_t(0x80000000u);
   EXPECT_EQ(MessageOf<EInvalidGraphic>(WriteDib(r)), "DIB is invalid");
+  // No pixels at all, but rows by the million: refused rather than walked.
+  r.Width = 0;
+  r.Height = 0x2400FEF7;
+  r.Compression = 0;
+  r.Pixels.clear();
+  r.ImageSize = 0;
+  EXPECT_EQ(MessageOf<EInvalidGraphic>(WriteDib(r)), "DIB is invalid");
+  r.Width = 1;
+  r.Height = 70000;
+  EXPECT_EQ(MessageOf<EInvalidGraphic>(WriteDib(r)), "DIB is invalid") << "a side longer than 65536";
 }
 
 TEST(StoredPicture, ClassNameAndRecord) {
