@@ -131,7 +131,9 @@ TEST(Bundle, EveryLibraryResolvesInsideTheFolder) {
   std::set<std::string> linked;
   for (const auto& lib : mkrelease::ResolveLibraries(INSTALLER_FILE)) linked.insert(lib.name);
   for (const char* name : {"libjpeg.so.62", "libSDL2-2.0.so.0", "libSDL2_mixer-2.0.so.0", "libfluidsynth.so.3"}) {
-    if (linked.count(name)) EXPECT_TRUE(insideNames.count(name)) << name << " is not found inside the release folder";
+    if (linked.count(name)) {
+      EXPECT_TRUE(insideNames.count(name)) << name << " is not found inside the release folder";
+    }
   }
   std::ifstream conf(release / "qt.conf");
   std::string text((std::istreambuf_iterator<char>(conf)), std::istreambuf_iterator<char>());
@@ -214,7 +216,9 @@ TEST(Bundle, ThroughTheWholeBuild) {
   EXPECT_TRUE(fs::is_regular_file(tmp.path() / "rel" / "bundled.ace"));
   for (const auto& lib : mkrelease::ResolveLibraries(tmp.path() / "rel" / "install")) {
     ASSERT_TRUE(lib.path) << lib.name;
-    if (!mkrelease::IsBaseLibrary(lib.name)) EXPECT_TRUE(Inside(*lib.path, tmp.path() / "rel")) << lib.name;
+    if (!mkrelease::IsBaseLibrary(lib.name)) {
+      EXPECT_TRUE(Inside(*lib.path, tmp.path() / "rel")) << lib.name;
+    }
   }
   for (const auto& e : fs::directory_iterator(tmp.path())) {
     EXPECT_EQ(e.path().filename().string().find(".mkrelease-"), std::string::npos) << e.path();

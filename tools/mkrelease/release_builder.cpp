@@ -2,7 +2,7 @@
 
 #include "ace_writer.h"
 #include "bundle.h"
-#include "jpeg_probe.h"
+#include "jpeg_sheet.h"
 #include "jpeg_writer.h"
 #include "names.h"
 #include "sheet.h"
@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <vector>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -124,15 +126,20 @@ std::vector<std::uint8_t> ComposeSheetFile(const fs::path& folder) {
 
 void CheckSheetFile(const fs::path& sheet) {
   RequireFile("the sheet", sheet);
-  int width = 0, height = 0;
-  std::string error;
-  if (!ProbeJpeg(sheet, width, height, error)) {
-    throw ReleaseError("the sheet " + Quoted(sheet) + " is not a JPEG picture the installer can read (" + error +
+  // Checked with the installer's own decoder, so that a sheet that passes here is
+  // one the installer can show.
+  std::ifstream in(sheet, std::ios::binary);
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  TRgbImage decoded;
+  try {
+    decoded = DecodeJpeg(bytes);
+  } catch (const EJpegError& e) {
+    throw ReleaseError("the sheet " + Quoted(sheet) + " is not a JPEG picture the installer can read (" + e.what() +
                        "); give a JPEG, or the six pictures with 'pictures'");
   }
-  if (width < mksheet::kSheetWidth || height < mksheet::kSheetHeight) {
-    throw ReleaseError("the sheet " + Quoted(sheet) + " is " + std::to_string(width) + "x" + std::to_string(height) +
-                       " pixels; it must be at least 471x1114");
+  if (decoded.Width < mksheet::kSheetWidth || decoded.Height < mksheet::kSheetHeight) {
+    throw ReleaseError("the sheet " + Quoted(sheet) + " is " + std::to_string(decoded.Width) + "x" +
+                       std::to_string(decoded.Height) + " pixels; it must be at least 471x1114");
   }
 }
 
