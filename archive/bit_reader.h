@@ -55,6 +55,7 @@ class BitReader {
   bool overflow() const { return overflow_; }
 
  private:
+  friend class BitCursor;
   bool Reload();
   void FillFromSource();
 
@@ -65,6 +66,78 @@ class BitReader {
   std::size_t end_ = 0;
   bool sourceDone_ = false;
   std::uint64_t bits_ = 0;  // MSB-aligned; bits below the valid ones are zero
+  int count_ = 0;
+  bool overflow_ = false;
+};
+
+// The reader's state taken into locals for a hot decode loop, where stores through
+// byte pointers would otherwise make the compiler reload the reader's fields after
+// every output byte. A cursor refills straight from the reader's buffer while eight
+// bytes are left there and hands everything else to the reader, so it reads exactly
+// what the reader would. While a cursor is alive only the cursor may be used; to
+// call something that takes the reader, Commit first and Load after.
+class BitCursor {
+ public:
+  explicit BitCursor(BitReader& br) : br_(br) { Load(); }
+  ~BitCursor() { Commit(); }
+  BitCursor(const BitCursor&) = delete;
+  BitCursor& operator=(const BitCursor&) = delete;
+
+  std::uint32_t Peek(int n) {
+    if (count_ < n) Fill();
+    return std::uint32_t((bits_ >> (63 - n)) >> 1);
+  }
+  void Skip(int n) {
+    if (count_ < n) {
+      Commit();
+      br_.Skip(n);
+      Load();
+      return;
+    }
+    bits_ <<= n;
+    count_ -= n;
+  }
+  std::uint32_t Read(int n) {
+    std::uint32_t v = Peek(n);
+    Skip(n);
+    return v;
+  }
+  void Fill() {
+    if (end_ - next_ >= 8) {
+      // At most two words: count_ is at least 0.
+      while (count_ <= 32) {
+        const std::uint32_t word = std::uint32_t(next_[0]) | std::uint32_t(next_[1]) << 8 |
+                                   std::uint32_t(next_[2]) << 16 | std::uint32_t(next_[3]) << 24;
+        next_ += 4;
+        bits_ |= std::uint64_t(word) << (32 - count_);
+        count_ += 32;
+      }
+      return;
+    }
+    Commit();
+    br_.Fill();
+    Load();
+  }
+  bool overflow() const { return overflow_; }
+
+  void Commit() {
+    br_.bits_ = bits_;
+    br_.count_ = count_;
+    br_.pos_ = std::size_t(next_ - br_.buffer_.get());
+  }
+  void Load() {
+    next_ = br_.buffer_.get() + br_.pos_;
+    end_ = br_.buffer_.get() + br_.end_;
+    bits_ = br_.bits_;
+    count_ = br_.count_;
+    overflow_ = br_.overflow_;
+  }
+
+ private:
+  BitReader& br_;
+  const std::uint8_t* next_ = nullptr;
+  const std::uint8_t* end_ = nullptr;
+  std::uint64_t bits_ = 0;
   int count_ = 0;
   bool overflow_ = false;
 };

@@ -29,8 +29,10 @@ class HuffmanTable {
   }
   bool Build(const int* widths, int count, int maxWidth);
 
-  // Decodes one symbol; -1 when the code met is unassigned.
-  __attribute__((always_inline)) int Decode(BitReader& br) const {
+  // Decodes one symbol; -1 when the code met is unassigned. `Bits` is a BitReader
+  // or a BitCursor.
+  template <class Bits>
+  __attribute__((always_inline)) int Decode(Bits& br) const {
     std::uint16_t e = table_[br.Peek(bits_)];
     if (e == kUnassigned) return -1;
     br.Skip(e & 15);

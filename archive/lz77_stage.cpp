@@ -20,18 +20,28 @@ int Lz77Stage::ReadMainSymbol() {
 Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
                                std::uint64_t historyStart, std::uint32_t dictionarySize,
                                bool modesAllowed) {
-  // Position and buffer live in locals: stores through the byte pointer could
-  // otherwise alias every member and force reloads on each literal.
+  // The bit reader's state, the position, the group count and the distance history
+  // live in locals: stores through the byte pointer could otherwise alias every
+  // member and force reloads on each literal.
   std::uint8_t* __restrict data = window_.data();
   std::uint64_t pos = window_.pos();
+  std::uint32_t groupCount = groupCount_;
+  DistanceHistory history = history_;
+  BitCursor bits(br_);
   Stop result = Stop::Limit;
-  while (pos < softStop && !br_.overflow()) {
-    if (groupCount_ == 0 && !ReadGroup()) {
-      result = Stop::Error;
-      break;
+  while (pos < softStop && !bits.overflow()) {
+    if (groupCount == 0) {
+      bits.Commit();
+      const bool ok = ReadGroup();
+      bits.Load();
+      if (!ok) {
+        result = Stop::Error;
+        break;
+      }
+      groupCount = groupCount_;
     }
-    --groupCount_;
-    const int s = main_.Decode(br_);
+    --groupCount;
+    const int s = main_.Decode(bits);
     if (s < 0) {
       result = Stop::Error;
       break;
@@ -44,8 +54,8 @@ Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
     std::uint32_t length;
     if (s < 260) {
       const int k = s - 256;
-      d = history_.Repeat(k);
-      const int t = lengths_.Decode(br_);
+      d = history.Repeat(k);
+      const int t = lengths_.Decode(bits);
       if (t < 0) {
         result = Stop::Error;
         break;
@@ -53,14 +63,14 @@ Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
       length = std::uint32_t(t) + (k <= 1 ? 2 : 3);
     } else if (s < kModeSymbol) {
       const int b = s - 260;
-      d = b < 2 ? std::uint32_t(b) : (1u << (b - 1)) + br_.Read(b - 1);
-      const int t = lengths_.Decode(br_);
+      d = b < 2 ? std::uint32_t(b) : (1u << (b - 1)) + bits.Read(b - 1);
+      const int t = lengths_.Decode(bits);
       if (t < 0) {
         result = Stop::Error;
         break;
       }
       length = std::uint32_t(t) + (d <= 255 ? 2 : d <= 8191 ? 3 : 4);
-      history_.Push(d);
+      history.Push(d);
     } else {
       result = modesAllowed ? Stop::ModeSymbol : Stop::Error;
       break;
@@ -74,8 +84,11 @@ Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
     LzWindow::CopyWithin(data, std::uint32_t(pos) & LzWindow::kMask, std::uint32_t(distance), length);
     pos += length;
   }
+  if (result == Stop::Limit && bits.overflow()) result = Stop::Error;
+  bits.Commit();
   window_.set_pos(pos);
-  if (result == Stop::Limit && br_.overflow()) result = Stop::Error;
+  groupCount_ = groupCount;
+  history_ = history;
   return result;
 }
 

@@ -32,41 +32,36 @@ constexpr auto kQuantiser = MakeQuantiser();
 
 inline int Quantise(int d) { return kQuantiser[std::size_t(d + 255)]; }
 
-int Fold(int y) { return y >= 0 ? 2 * y : -2 * y - 1; }
+// What a prediction error costs, bitlen(z(sbyte(b))) with z the sign fold, for
+// every byte b.
+constexpr std::array<std::uint8_t, 256> MakeErrorCost() {
+  std::array<std::uint8_t, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    const int y = b < 128 ? b : b - 256;
+    const unsigned z = unsigned(y >= 0 ? 2 * y : -2 * y - 1);
+    t[std::size_t(b)] = std::uint8_t(std::bit_width(z));
+  }
+  return t;
+}
+constexpr auto kErrorCost = MakeErrorCost();
+
+// bitlen(average / uses) without the division: with d the difference of the two
+// bit lengths the quotient has d or d + 1 binary digits, and one comparison tells.
+inline int RiceParameter(int average, int uses) {
+  int d = BitLength(unsigned(average)) - BitLength(unsigned(uses));
+  if (d < 0) d = 0;
+  return (uses << d) <= average ? d + 1 : d;
+}
+
+// The neighbour transform of a previous-row pixel a against the pixel r before it.
+template <int kKind>
+inline int Transform(int a, int r) {
+  if constexpr (kKind == 0) return a;
+  else if constexpr (kKind == 1) return (128 + a - r) & 0xFF;
+  else return (128 + a - ((11 * SByte(r)) >> 4)) & 0xFF;
+}
 
 }  // namespace
-
-bool ReadGolombRice(BitReader& br, int k, std::uint32_t limit, std::uint32_t& value) {
-  std::uint32_t v = br.Read(k);
-  // The run of ones is counted in one look at the next 32 bits (zero past the end,
-  // so a run never reaches beyond it); runs of 32 and more take the loop below.
-  const int ones = std::countl_one(br.Peek(32));
-  if (ones < 32 && k < 32) {
-    const std::uint32_t step = 1u << k;
-    if (v > limit) {  // over already: the next bit ends the reading either way
-      if (ones == 0) value = v;
-      br.Skip(1);
-      return false;
-    }
-    // The first one that would take the value over the limit ends the reading there.
-    const std::uint32_t allowed = (limit - v) / step;
-    if (std::uint32_t(ones) > allowed) {
-      br.Skip(int(allowed) + 1);
-      return false;
-    }
-    br.Skip(ones + 1);
-    v += std::uint32_t(ones) << k;
-    value = v;
-    return !br.overflow();
-  }
-  while (br.Read(1) == 1) {
-    if (br.overflow()) return false;
-    v += 1u << k;
-    if (v > limit) return false;
-  }
-  value = v;
-  return !br.overflow() && v <= limit;
-}
 
 bool PicDecoder::Start(BitReader& br, std::uint64_t maxWidth) {
   std::uint32_t w = 0, n = 0;
@@ -91,61 +86,69 @@ PicDecoder::Result PicDecoder::NextRow(BitReader& br) {
       kind = int(br.Read(2));
       if (kind == 3) return Result::Error;
     }
-    if (!DecodePlane(br, p, kind)) return Result::Error;
+    const bool ok = kind == 0   ? DecodePlane<0>(br, p)
+                    : kind == 1 ? DecodePlane<1>(br, p)
+                                : DecodePlane<2>(br, p);
+    if (!ok) return Result::Error;
   }
   if (br.overflow()) return Result::Error;
   prev_.swap(row_);
   return Result::Row;
 }
 
-bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p, int kind) {
-  std::vector<Context>& table = p == 0 ? first_ : shared_;
-  const std::uint8_t* prev = prev_.data();
-  std::uint8_t* row = row_.data();
-  auto transform = [kind](int a, int r) {
-    switch (kind) {
-      case 0: return a;
-      case 1: return (128 + a - r) & 0xFF;
-      default: return (128 + a - ((11 * SByte(r)) >> 4)) & 0xFF;
-    }
-  };
-  const int start = kind == 0 ? 0 : 128;
+template <int kKind>
+bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
+  BitCursor bits(br);
+  Context* __restrict table = (p == 0 ? first_ : shared_).data();
+  const std::uint8_t* __restrict prev = prev_.data();
+  std::uint8_t* __restrict row = row_.data();
+  const std::uint32_t width = width_;
+  const std::uint32_t planes = planes_;
+  const int start = kKind == 0 ? 0 : 128;
   int a = start, b = start, c = start, x = start;
-  int d = transform(prev[p], p > 0 ? prev[p - 1] : 0);
-  for (std::uint32_t pos = p; pos < width_; pos += planes_) {
+  int d = Transform<kKind>(prev[p], p > 0 ? prev[p - 1] : 0);
+  for (std::uint32_t pos = p; pos < width; pos += planes) {
     c = a;
     a = d;
     b = x;
-    d = transform(prev[pos + planes_], prev[pos + planes_ - 1]);
+    d = Transform<kKind>(prev[pos + planes], prev[pos + planes - 1]);
     const int ctx = std::abs(81 * Quantise(d - a) + 9 * Quantise(a - c) + Quantise(c - b));
     Context& cx = table[ctx];
-    ++cx.uses;
-    const int k = BitLength(unsigned(cx.average / cx.uses));
+    const int uses = ++cx.uses;
+    const int k = RiceParameter(cx.average, uses);
     std::uint32_t folded = 0;
-    if (k > 24 || !ReadGolombRice(br, k, 255, folded)) return false;
+    if (k > 24 || !ReadGolombRice(bits, k, 255, folded)) return false;
     const int e = (folded & 1) ? -int((folded + 1) >> 1) : int(folded >> 1);
     const int predictions[4] = {a, b, (a + b) >> 1, (a + b - c) & 0xFF};
     x = (predictions[cx.predictor] + e) & 0xFF;
     cx.average += std::abs(e);
-    if (cx.uses == 128) {
+    if (uses == 128) {
       cx.uses = 64;
       cx.average >>= 1;
     }
-    int best = 0;
-    bool halve = false;
-    for (int i = 0; i < 4; ++i) {
-      cx.errors[i] += BitLength(unsigned(Fold(SByte(x - predictions[i]))));
-      if (cx.errors[i] < cx.errors[best]) best = i;
-      if (cx.errors[i] > 127) halve = true;
-    }
+    int e0 = cx.errors[0] + kErrorCost[std::size_t((x - predictions[0]) & 0xFF)];
+    int e1 = cx.errors[1] + kErrorCost[std::size_t((x - predictions[1]) & 0xFF)];
+    int e2 = cx.errors[2] + kErrorCost[std::size_t((x - predictions[2]) & 0xFF)];
+    int e3 = cx.errors[3] + kErrorCost[std::size_t((x - predictions[3]) & 0xFF)];
+    // The smallest counter wins, the lower number on ties.
+    int best = 0, low = e0;
+    if (e1 < low) best = 1, low = e1;
+    if (e2 < low) best = 2, low = e2;
+    if (e3 < low) best = 3;
     cx.predictor = best;
-    if (halve) {
-      for (int& v : cx.errors) v >>= 1;
+    if ((e0 | e1 | e2 | e3) > 127) {
+      e0 >>= 1;
+      e1 >>= 1;
+      e2 >>= 1;
+      e3 >>= 1;
     }
-    switch (kind) {
-      case 0: row[pos] = std::uint8_t(x); break;
-      case 1: row[pos] = std::uint8_t((x + row[pos - 1] - 128) & 0xFF); break;
-      default: row[pos] = std::uint8_t((x + ((11 * SByte(row[pos - 1])) >> 4) - 128) & 0xFF); break;
+    cx.errors = {e0, e1, e2, e3};
+    if constexpr (kKind == 0) {
+      row[pos] = std::uint8_t(x);
+    } else if constexpr (kKind == 1) {
+      row[pos] = std::uint8_t((x + row[pos - 1] - 128) & 0xFF);
+    } else {
+      row[pos] = std::uint8_t((x + ((11 * SByte(row[pos - 1])) >> 4) - 128) & 0xFF);
     }
   }
   return true;

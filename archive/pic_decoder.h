@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -33,7 +34,8 @@ class PicDecoder {
     int predictor = 0;
     std::array<int, 4> errors{};
   };
-  bool DecodePlane(BitReader& br, std::uint32_t plane, int kind);
+  template <int kKind>
+  bool DecodePlane(BitReader& br, std::uint32_t plane);
 
   std::uint32_t width_ = 0;
   std::uint32_t planes_ = 0;
@@ -44,7 +46,38 @@ class PicDecoder {
 };
 
 // Unsigned Golomb-Rice value with parameter k; false when the value would pass
-// `limit` (which also ends endless unary runs in corrupt data).
-bool ReadGolombRice(BitReader& br, int k, std::uint32_t limit, std::uint32_t& value);
+// `limit` (which also ends endless unary runs in corrupt data). `Bits` is a
+// BitReader or a BitCursor.
+template <class Bits>
+__attribute__((always_inline)) inline bool ReadGolombRice(Bits& br, int k, std::uint32_t limit, std::uint32_t& value) {
+  std::uint32_t v = br.Read(k);
+  // The run of ones is counted in one look at the next 32 bits (zero past the end,
+  // so a run never reaches beyond it); runs of 32 and more take the loop below.
+  const int ones = std::countl_one(br.Peek(32));
+  if (ones < 32 && k < 32) [[likely]] {
+    if (v > limit) {  // over already: the next bit ends the reading either way
+      if (ones == 0) value = v;
+      br.Skip(1);
+      return false;
+    }
+    // The first one that would take the value over the limit ends the reading there.
+    const std::uint32_t allowed = (limit - v) >> k;
+    if (std::uint32_t(ones) > allowed) {
+      br.Skip(int(allowed) + 1);
+      return false;
+    }
+    br.Skip(ones + 1);
+    v += std::uint32_t(ones) << k;
+    value = v;
+    return !br.overflow();
+  }
+  while (br.Read(1) == 1) {
+    if (br.overflow()) return false;
+    v += 1u << k;
+    if (v > limit) return false;
+  }
+  value = v;
+  return !br.overflow() && v <= limit;
+}
 
 }  // namespace ace
