@@ -88,10 +88,8 @@ class BitCursor {
     return std::uint32_t((bits_ >> (63 - n)) >> 1);
   }
   void Skip(int n) {
-    if (count_ < n) {
-      Commit();
-      br_.Skip(n);
-      Load();
+    if (count_ < n) [[unlikely]] {
+      SkipThroughReader(n);
       return;
     }
     bits_ <<= n;
@@ -103,7 +101,7 @@ class BitCursor {
     return v;
   }
   void Fill() {
-    if (end_ - next_ >= 8) {
+    if (end_ - next_ >= 8) [[likely]] {
       // At most two words: count_ is at least 0.
       while (count_ <= 32) {
         const std::uint32_t word = std::uint32_t(next_[0]) | std::uint32_t(next_[1]) << 8 |
@@ -114,11 +112,10 @@ class BitCursor {
       }
       return;
     }
-    Commit();
-    br_.Fill();
-    Load();
+    FillThroughReader();
   }
   bool overflow() const { return overflow_; }
+  BitReader& reader() { return br_; }
 
   void Commit() {
     br_.bits_ = bits_;
@@ -134,6 +131,18 @@ class BitCursor {
   }
 
  private:
+  // The rare paths stay out of line, so that the loops keep their registers.
+  __attribute__((noinline)) void SkipThroughReader(int n) {
+    Commit();
+    br_.Skip(n);
+    Load();
+  }
+  __attribute__((noinline)) void FillThroughReader() {
+    Commit();
+    br_.Fill();
+    Load();
+  }
+
   BitReader& br_;
   const std::uint8_t* next_ = nullptr;
   const std::uint8_t* end_ = nullptr;

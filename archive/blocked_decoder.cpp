@@ -1,6 +1,7 @@
 // ACE 2.0 entries: mode sections (LZ77, DELTA, EXE, SOUND, PIC) separated by
 // in-band mode instructions. The window always receives the LZ77-stage bytes and
 // the SOUND/PIC bytes; the filters of EXE and DELTA sections work on copies.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -222,14 +223,17 @@ Status BlockedDecoder::Step(std::size_t budget) {
       default: {
         bool modeChange = false;
         while (window_.pos() < target) {
-          std::uint8_t b;
-          const auto r = sound_->Next(br_, window_.pos() - sectionStart_, b);
+          std::uint8_t buffer[4096];
+          std::size_t produced = 0;
+          const std::uint64_t want = std::min<std::uint64_t>(sizeof buffer, target - window_.pos());
+          const auto r = sound_->Decode(br_, window_.pos() - sectionStart_, buffer, std::size_t(want),
+                                        produced);
+          window_.PutBytes(buffer, produced);
           if (r == SoundDecoder::Result::Error) return Status::BadData;
           if (r == SoundDecoder::Result::ModeInstruction) {
             modeChange = true;
             break;
           }
-          window_.Put(b);
         }
         if (modeChange) {
           if (!ReadAndApplyMode()) return Status::BadData;

@@ -1,5 +1,6 @@
 #include "pic_decoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 
@@ -74,6 +75,8 @@ bool PicDecoder::Start(BitReader& br, std::uint64_t maxWidth) {
   shared_.assign(365, Context{});
   prev_.assign(std::size_t(w) + n, 0);
   row_.assign(std::size_t(w) + n, 0);
+  above_.assign(std::size_t(w) + 1, 0);
+  partial_.assign(std::size_t(w), 0);
   return true;
 }
 
@@ -98,29 +101,42 @@ PicDecoder::Result PicDecoder::NextRow(BitReader& br) {
 
 template <int kKind>
 bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
-  BitCursor bits(br);
   Context* __restrict table = (p == 0 ? first_ : shared_).data();
   const std::uint8_t* __restrict prev = prev_.data();
   std::uint8_t* __restrict row = row_.data();
-  const std::uint32_t width = width_;
   const std::uint32_t planes = planes_;
+  const std::uint32_t count = (width_ - p + planes - 1) / planes;
   const int start = kKind == 0 ? 0 : 128;
-  int a = start, b = start, c = start, x = start;
-  int d = Transform<kKind>(prev[p], p > 0 ? prev[p - 1] : 0);
-  for (std::uint32_t pos = p; pos < width; pos += planes) {
-    c = a;
-    a = d;
-    b = x;
-    d = Transform<kKind>(prev[pos + planes], prev[pos + planes - 1]);
-    const int ctx = std::abs(81 * Quantise(d - a) + 9 * Quantise(a - c) + Quantise(c - b));
+  // Everything that comes from the previous row is worked out first, so that the
+  // loop that reads the stream only does what depends on the pixel just decoded:
+  // above[i] is the transformed pixel above pixel i (above[i + 1] is the one above
+  // and right), and partial[i] the part of the context number they decide.
+  std::int16_t* __restrict above = above_.data();
+  std::int16_t* __restrict partial = partial_.data();
+  above[0] = std::int16_t(Transform<kKind>(prev[p], p > 0 ? prev[p - 1] : 0));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t next = p + (i + 1) * planes;
+    above[i + 1] = std::int16_t(Transform<kKind>(prev[next], prev[next - 1]));
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const int c = i > 0 ? above[i - 1] : start;
+    partial[i] = std::int16_t(81 * Quantise(above[i + 1] - above[i]) + 9 * Quantise(above[i] - c));
+  }
+  BitCursor bits(br);
+  int b = start;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const int a = above[i];
+    const int c = i > 0 ? above[i - 1] : start;
+    const int ctx = std::abs(partial[i] + Quantise(c - b));
     Context& cx = table[ctx];
     const int uses = ++cx.uses;
     const int k = RiceParameter(cx.average, uses);
     std::uint32_t folded = 0;
     if (k > 24 || !ReadGolombRice(bits, k, 255, folded)) return false;
-    const int e = (folded & 1) ? -int((folded + 1) >> 1) : int(folded >> 1);
+    // Unfolded without a branch: odd values are the negative ones, -(v + 1) / 2.
+    const int e = int(folded >> 1) ^ -int(folded & 1);
     const int predictions[4] = {a, b, (a + b) >> 1, (a + b - c) & 0xFF};
-    x = (predictions[cx.predictor] + e) & 0xFF;
+    const int x = (predictions[cx.predictor] + e) & 0xFF;
     cx.average += std::abs(e);
     if (uses == 128) {
       cx.uses = 64;
@@ -130,19 +146,21 @@ bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     int e1 = cx.errors[1] + kErrorCost[std::size_t((x - predictions[1]) & 0xFF)];
     int e2 = cx.errors[2] + kErrorCost[std::size_t((x - predictions[2]) & 0xFF)];
     int e3 = cx.errors[3] + kErrorCost[std::size_t((x - predictions[3]) & 0xFF)];
-    // The smallest counter wins, the lower number on ties.
-    int best = 0, low = e0;
-    if (e1 < low) best = 1, low = e1;
-    if (e2 < low) best = 2, low = e2;
-    if (e3 < low) best = 3;
-    cx.predictor = best;
+    // The smallest counter wins, the lower number on ties: the minimum of counter
+    // and number side by side, without branches (which would guess wrong often).
+    const int best = std::min(std::min(e0 * 4, e1 * 4 + 1), std::min(e2 * 4 + 2, e3 * 4 + 3));
+    cx.predictor = best & 3;
     if ((e0 | e1 | e2 | e3) > 127) {
       e0 >>= 1;
       e1 >>= 1;
       e2 >>= 1;
       e3 >>= 1;
     }
-    cx.errors = {e0, e1, e2, e3};
+    cx.errors[0] = e0;
+    cx.errors[1] = e1;
+    cx.errors[2] = e2;
+    cx.errors[3] = e3;
+    const std::uint32_t pos = p + i * planes;
     if constexpr (kKind == 0) {
       row[pos] = std::uint8_t(x);
     } else if constexpr (kKind == 1) {
@@ -150,6 +168,7 @@ bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     } else {
       row[pos] = std::uint8_t((x + ((11 * SByte(row[pos - 1])) >> 4) - 128) & 0xFF);
     }
+    b = x;
   }
   return true;
 }

@@ -8,7 +8,17 @@ namespace {
 
 int SByte(int x) { return int(std::int8_t(std::uint8_t(x & 0xFF))); }
 
-int BitLength(unsigned x) { return int(std::bit_width(x)); }
+
+// bitlen(|sbyte(b)|) for every byte b: what a prediction error costs.
+constexpr std::array<std::uint8_t, 256> MakeErrorCost() {
+  std::array<std::uint8_t, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    const int y = b < 128 ? b : 256 - b;
+    t[std::size_t(b)] = std::uint8_t(std::bit_width(unsigned(y)));
+  }
+  return t;
+}
+constexpr auto kErrorCost = MakeErrorCost();
 
 }  // namespace
 
@@ -21,19 +31,24 @@ SoundDecoder::SoundDecoder(int mode) {
   }
 }
 
-int SoundDecoder::ReadSymbol(BitReader& br, int model) {
-  if (groupCount_ == 0) {
-    for (int m = 0; m < 3 * channels_; ++m) {
-      if (!ReadCode(br, 10, 289, models_[m])) return -1;
-    }
-    groupCount_ = br.Read(15);
-    if (groupCount_ == 0 || br.overflow()) return -1;
-  }
+bool SoundDecoder::ReadGroup(BitCursor& br) {
+  br.Commit();
+  BitReader& reader = br.reader();
+  bool ok = true;
+  for (int m = 0; ok && m < 3 * channels_; ++m) ok = ReadCode(reader, 10, 289, models_[m]);
+  if (ok) groupCount_ = reader.Read(15);
+  br.Load();
+  return ok && groupCount_ != 0 && !br.overflow();
+}
+
+inline int SoundDecoder::ReadSymbol(BitCursor& br, int model) {
+  if (groupCount_ == 0 && !ReadGroup(br)) [[unlikely]] return -1;
   --groupCount_;
   return models_[model].Decode(br);
 }
 
-SoundDecoder::Result SoundDecoder::Next(BitReader& br, std::uint64_t index, std::uint8_t& out) {
+__attribute__((always_inline)) inline SoundDecoder::Result SoundDecoder::NextByte(
+    BitCursor& br, std::uint64_t index, std::uint8_t& out) {
   const int ch = map_[index & 3];
   Channel& c = state_[ch];
   int v = 0;
@@ -79,7 +94,7 @@ SoundDecoder::Result SoundDecoder::Next(BitReader& br, std::uint64_t index, std:
   return Result::Byte;
 }
 
-void SoundDecoder::Update(Channel& c, int q, std::uint8_t outByte) {
+__attribute__((always_inline)) inline void SoundDecoder::Update(Channel& c, int q, std::uint8_t outByte) {
   const int s = SByte(outByte);
   ++c.count;
   const int u = 8 * SByte(q - s);
@@ -89,8 +104,8 @@ void SoundDecoder::Update(Channel& c, int q, std::uint8_t outByte) {
   }
   c.err[8] += std::abs(u);
   const int t = SByte(s - c.last);
-  c.cost[0] += BitLength(unsigned(std::abs(SByte(u / 8))));
-  c.cost[1] += BitLength(unsigned(std::abs(SByte(c.last - s))));
+  c.cost[0] += kErrorCost[std::size_t((q - s) & 0xFF)];  // u / 8 is sbyte(q - s)
+  c.cost[1] += kErrorCost[std::size_t((c.last - s) & 0xFF)];
   c.last = s;
   if (c.count % 32 == 0) {
     int z = 0;
@@ -117,6 +132,25 @@ void SoundDecoder::Update(Channel& c, int q, std::uint8_t outByte) {
   c.delta[2] = c.delta[1];
   c.delta[1] = t - c.delta[0];
   c.delta[0] = t;
+}
+
+SoundDecoder::Result SoundDecoder::Next(BitReader& br, std::uint64_t index, std::uint8_t& out) {
+  BitCursor bits(br);
+  return NextByte(bits, index, out);
+}
+
+SoundDecoder::Result SoundDecoder::Decode(BitReader& br, std::uint64_t index, std::uint8_t* out,
+                                          std::size_t capacity, std::size_t& produced) {
+  BitCursor bits(br);
+  std::size_t n = 0;
+  Result r = Result::Byte;
+  while (n < capacity) {
+    r = NextByte(bits, index + n, out[n]);
+    if (r != Result::Byte) break;
+    ++n;
+  }
+  produced = n;
+  return r;
 }
 
 }  // namespace ace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "bit_reader.h"
@@ -19,6 +20,10 @@ class SoundDecoder {
   enum class Result { Byte, ModeInstruction, Error };
   // Decodes the section's next byte; `indexInSection` counts from 0 per section.
   Result Next(BitReader& br, std::uint64_t indexInSection, std::uint8_t& out);
+  // Decodes up to `capacity` bytes into `out` (stopping early at a mode instruction
+  // or an error, which the result tells); `produced` gets the bytes decoded.
+  Result Decode(BitReader& br, std::uint64_t indexInSection, std::uint8_t* out,
+                std::size_t capacity, std::size_t& produced);
 
  private:
   struct Channel {
@@ -35,7 +40,9 @@ class SoundDecoder {
     std::uint32_t count = 0;
   };
 
-  int ReadSymbol(BitReader& br, int model);
+  Result NextByte(BitCursor& br, std::uint64_t indexInSection, std::uint8_t& out);
+  int ReadSymbol(BitCursor& br, int model);
+  __attribute__((noinline)) bool ReadGroup(BitCursor& br);
   void Update(Channel& c, int predicted, std::uint8_t outByte);
 
   int channels_;
