@@ -117,6 +117,19 @@ class BitCursor {
   bool overflow() const { return overflow_; }
   BitReader& reader() { return br_; }
 
+  // For codes read by hand: makes at least 33 bits available when the stream still
+  // has them; window() holds them from its top bit down (zero past the end), and
+  // Consume takes up to available() of them without checks.
+  void Ensure33() {
+    if (count_ <= 32) Fill();
+  }
+  std::uint64_t window() const { return bits_; }
+  int available() const { return count_; }
+  void Consume(int n) {
+    bits_ <<= n;
+    count_ -= n;
+  }
+
   void Commit() {
     br_.bits_ = bits_;
     br_.count_ = count_;

@@ -131,35 +131,46 @@ bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     Context& cx = table[ctx];
     const int uses = ++cx.uses;
     const int k = RiceParameter(cx.average, uses);
-    std::uint32_t folded = 0;
-    if (k > 24 || !ReadGolombRice(bits, k, 255, folded)) return false;
+    if (k > 24) return false;
+    // The residual's Golomb-Rice code in one look when all of it is among the bits
+    // at hand: k plain bits, then ones ended by a zero.
+    bits.Ensure33();
+    const std::uint64_t window = bits.window();
+    const std::uint32_t plain = std::uint32_t((window >> 1) >> (63 - k));
+    const int ones = std::countl_one(window << k);
+    std::uint32_t folded = plain + (std::uint32_t(ones) << k);
+    if (k + ones + 1 <= bits.available() && folded <= 255) [[likely]] {
+      bits.Consume(k + ones + 1);
+    } else if (!ReadGolombRice(bits, k, 255, folded)) {
+      return false;
+    }
     // Unfolded without a branch: odd values are the negative ones, -(v + 1) / 2.
     const int e = int(folded >> 1) ^ -int(folded & 1);
     const int predictions[4] = {a, b, (a + b) >> 1, (a + b - c) & 0xFF};
-    const int x = (predictions[cx.predictor] + e) & 0xFF;
+    const int chosen = cx.predictor;
+    const int predicted = chosen < 2 ? (chosen == 0 ? predictions[0] : predictions[1])
+                                     : (chosen == 2 ? predictions[2] : predictions[3]);
+    const int x = (predicted + e) & 0xFF;
     cx.average += std::abs(e);
     if (uses == 128) {
       cx.uses = 64;
       cx.average >>= 1;
     }
-    int e0 = cx.errors[0] + kErrorCost[std::size_t((x - predictions[0]) & 0xFF)];
-    int e1 = cx.errors[1] + kErrorCost[std::size_t((x - predictions[1]) & 0xFF)];
-    int e2 = cx.errors[2] + kErrorCost[std::size_t((x - predictions[2]) & 0xFF)];
-    int e3 = cx.errors[3] + kErrorCost[std::size_t((x - predictions[3]) & 0xFF)];
+    // The four counters side by side, one byte each: none passes 127 + 8 before
+    // the halving, so the bytes never carry into each other.
+    std::uint32_t errors =
+        cx.errors + (std::uint32_t(kErrorCost[std::size_t((x - predictions[0]) & 0xFF)]) |
+                     std::uint32_t(kErrorCost[std::size_t((x - predictions[1]) & 0xFF)]) << 8 |
+                     std::uint32_t(kErrorCost[std::size_t((x - predictions[2]) & 0xFF)]) << 16 |
+                     std::uint32_t(kErrorCost[std::size_t((x - predictions[3]) & 0xFF)]) << 24);
     // The smallest counter wins, the lower number on ties: the minimum of counter
     // and number side by side, without branches (which would guess wrong often).
+    const int e0 = int(errors & 0xFF), e1 = int(errors >> 8 & 0xFF);
+    const int e2 = int(errors >> 16 & 0xFF), e3 = int(errors >> 24);
     const int best = std::min(std::min(e0 * 4, e1 * 4 + 1), std::min(e2 * 4 + 2, e3 * 4 + 3));
     cx.predictor = best & 3;
-    if ((e0 | e1 | e2 | e3) > 127) {
-      e0 >>= 1;
-      e1 >>= 1;
-      e2 >>= 1;
-      e3 >>= 1;
-    }
-    cx.errors[0] = e0;
-    cx.errors[1] = e1;
-    cx.errors[2] = e2;
-    cx.errors[3] = e3;
+    if (errors & 0x80808080u) errors = errors >> 1 & 0x7F7F7F7Fu;  // one above 127: halve all
+    cx.errors = errors;
     const std::uint32_t pos = p + i * planes;
     if constexpr (kKind == 0) {
       row[pos] = std::uint8_t(x);

@@ -32,7 +32,7 @@ class PicDecoder {
     int uses = 0;
     int average = 4;
     int predictor = 0;
-    std::array<int, 4> errors{};
+    std::uint32_t errors = 0;  // four error counters, counter i in byte i
   };
   template <int kKind>
   bool DecodePlane(BitReader& br, std::uint32_t plane);
