@@ -13,18 +13,6 @@ namespace {
 
 constexpr std::uint64_t kSfxSearchLimit = 512 * 1024;
 
-bool ReadFully(int fd, std::uint8_t* out, std::size_t n, std::uint64_t offset) {
-  while (n) {
-    const ssize_t got = ::pread(fd, out, n, off_t(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    out += got;
-    n -= std::size_t(got);
-    offset += std::uint64_t(got);
-  }
-  return true;
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
@@ -75,20 +63,18 @@ std::string MissingVolumeName(const std::string& path) {
   return std::isupper(static_cast<unsigned char>(c)) ? names[0] : names[1];
 }
 
-VolumeSet::~VolumeSet() {
-  if (fd_ >= 0) ::close(fd_);
-}
+VolumeSet::~VolumeSet() = default;
 
-Status VolumeSet::ReadBlock(int fd, std::uint64_t fileSize, std::uint64_t offset,
-                            std::vector<std::uint8_t>& block, std::uint16_t& headCrc) const {
+Status VolumeSet::ReadBlock(ReadAheadFile& file, std::uint64_t fileSize, std::uint64_t offset,
+                            std::vector<std::uint8_t>& block, std::uint16_t& headCrc) {
   std::uint8_t prefix[4];
   if (fileSize < offset || fileSize - offset < 4) return Status::ReadFailed;
-  if (!ReadFully(fd, prefix, 4, offset)) return Status::ReadFailed;
+  if (!file.ReadFully(prefix, 4, offset)) return Status::ReadFailed;
   headCrc = std::uint16_t(prefix[0] | prefix[1] << 8);
   const std::size_t headSize = std::size_t(prefix[2] | prefix[3] << 8);
   if (fileSize - offset - 4 < headSize) return Status::ReadFailed;
   block.resize(headSize);
-  if (headSize && !ReadFully(fd, block.data(), headSize, offset + 4)) return Status::ReadFailed;
+  if (headSize && !file.ReadFully(block.data(), headSize, offset + 4)) return Status::ReadFailed;
   if (headSize == 0 || !HeaderCrcMatches(block.data(), headSize, headCrc)) return Status::BadHeader;
   return Status::Ok;
 }
@@ -98,14 +84,14 @@ Status VolumeSet::FindArchiveStart(std::uint64_t& start) {
   std::uint16_t crc;
   MainHeader probe;
   // A plain archive starts at 0; a self-extracting one somewhere in the first 512 KiB.
-  if (ReadBlock(fd_, fileSize_, 0, block, crc) == Status::Ok && block.size() >= 26 &&
+  if (ReadBlock(file_, fileSize_, 0, block, crc) == Status::Ok && block.size() >= 26 &&
       ParseMainHeader(block.data(), block.size(), probe) == Status::Ok) {
     start = 0;
     return Status::Ok;
   }
   const std::uint64_t span = fileSize_ < kSfxSearchLimit + 14 ? fileSize_ : kSfxSearchLimit + 14;
   std::vector<std::uint8_t> head(static_cast<std::size_t>(span));
-  if (span && !ReadFully(fd_, head.data(), head.size(), 0)) return Status::ReadFailed;
+  if (span && !file_.ReadFully(head.data(), head.size(), 0)) return Status::ReadFailed;
   static constexpr std::uint8_t kSign[7] = {'*', '*', 'A', 'C', 'E', '*', '*'};
   bool sawSignature = false;
   Status firstFailure = Status::NotAce;
@@ -117,7 +103,7 @@ Status VolumeSet::FindArchiveStart(std::uint64_t& start) {
     if (std::memcmp(head.data() + p, kSign, 7) != 0) continue;
     sawSignature = true;
     const std::uint64_t s = p - 7;
-    const Status st = ReadBlock(fd_, fileSize_, s, block, crc);
+    const Status st = ReadBlock(file_, fileSize_, s, block, crc);
     if (st == Status::Ok && block.size() >= 26 && block[0] == kMainBlock &&
         ParseMainHeader(block.data(), block.size(), probe) == Status::Ok) {
       start = s;
@@ -139,8 +125,7 @@ Status VolumeSet::OpenFile(const std::string& path, bool first) {
     ::close(fd);
     return Status::ReadFailed;
   }
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
+  file_.Reset(fd);
   path_ = path;
   fileSize_ = std::uint64_t(st.st_size);
   std::uint64_t start = 0;
@@ -150,7 +135,7 @@ Status VolumeSet::OpenFile(const std::string& path, bool first) {
   }
   std::vector<std::uint8_t> block;
   std::uint16_t crc;
-  const Status s = ReadBlock(fd_, fileSize_, start, block, crc);
+  const Status s = ReadBlock(file_, fileSize_, start, block, crc);
   if (s != Status::Ok) return s == Status::ReadFailed && !first ? Status::BadHeader : s;
   MainHeader header;
   if (ParseMainHeader(block.data(), block.size(), header) != Status::Ok) return Status::BadHeader;
@@ -195,7 +180,7 @@ Status VolumeSet::NextVolume() {
   if (s != Status::Ok) return s;
   std::vector<std::uint8_t> block;
   std::uint16_t crc;
-  s = ReadBlock(fd_, fileSize_, next_, block, crc);
+  s = ReadBlock(file_, fileSize_, next_, block, crc);
   if (s != Status::Ok) return s;
   FileHeader header;
   if ((block[0] != kFileBlock32 && block[0] != kFileBlock64) ||
@@ -226,8 +211,7 @@ std::size_t VolumeSet::Read(std::uint8_t* out, std::size_t capacity) {
       continue;
     }
     const std::size_t n = dataLeft_ < capacity ? std::size_t(dataLeft_) : capacity;
-    const ssize_t got = ::pread(fd_, out, n, off_t(dataPos_));
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = file_.ReadSome(out, n, dataPos_);
     if (got <= 0) {
       error_ = Status::ReadFailed;
       break;
@@ -266,7 +250,7 @@ Status VolumeSet::NextEntry(FileHeader& header, std::string& volumePath) {
   for (;;) {
     // A tail too short to hold a block is tolerated as the end.
     if (fileSize_ <= next_ || fileSize_ - next_ < 4) return Status::End;
-    const Status s = ReadBlock(fd_, fileSize_, next_, block, crc);
+    const Status s = ReadBlock(file_, fileSize_, next_, block, crc);
     if (s != Status::Ok) return s;
     const std::uint64_t dataStart = next_ + 4 + block.size();
     const std::uint8_t type = block[0];
@@ -317,20 +301,22 @@ bool VolumeSet::PeekSpan(std::uint64_t& packedTotal, std::uint32_t& finalCrc) co
     if (found.empty()) return false;
     const int fd = ::open(found.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    ReadAheadFile file;
+    file.Reset(fd);
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     const std::uint64_t size = ok ? std::uint64_t(st.st_size) : 0;
     MainHeader mh;
     FileHeader fh;
-    ok = ok && ReadBlock(fd, size, 0, block, crc) == Status::Ok &&
+    ok = ok && ReadBlock(file, size, 0, block, crc) == Status::Ok &&
          ParseMainHeader(block.data(), block.size(), mh) == Status::Ok &&
          mh.volumeNumber == std::uint8_t(volume + 1);
     const std::uint64_t at = 4 + block.size();
-    ok = ok && ReadBlock(fd, size, at, block, crc) == Status::Ok &&
+    ok = ok && ReadBlock(file, size, at, block, crc) == Status::Ok &&
          (block[0] == kFileBlock32 || block[0] == kFileBlock64) &&
          ParseFileHeader(block.data(), block.size(), fh) == Status::Ok &&
          (fh.flags & kFlagFromPrevious) && fh.name == segment_.name;
-    ::close(fd);
+    file.Close();
     if (!ok) return false;
     packedTotal += fh.packSize;
     finalCrc = fh.crc;

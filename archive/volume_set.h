@@ -10,6 +10,7 @@
 
 #include "byte_source.h"
 #include "headers.h"
+#include "read_ahead_file.h"
 #include "status.h"
 
 namespace ace {
@@ -59,13 +60,13 @@ class VolumeSet final : public ByteSource {
 
  private:
   Status OpenFile(const std::string& path, bool first);
-  Status ReadBlock(int fd, std::uint64_t fileSize, std::uint64_t offset, std::vector<std::uint8_t>& block,
-                   std::uint16_t& headCrc) const;
+  static Status ReadBlock(ReadAheadFile& file, std::uint64_t fileSize, std::uint64_t offset,
+                          std::vector<std::uint8_t>& block, std::uint16_t& headCrc);
   Status FindArchiveStart(std::uint64_t& start);
   Status NextVolume();
 
   VolumeCallback callback_;
-  int fd_ = -1;
+  ReadAheadFile file_;
   std::string path_;
   std::uint64_t fileSize_ = 0;
   std::uint64_t next_ = 0;      // offset of the next block
