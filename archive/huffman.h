@@ -39,6 +39,21 @@ class HuffmanTable {
     return e >> 4;
   }
 
+  // Decodes one symbol from a cursor that may hold fewer bits than the widest code;
+  // -1 when the code met is unassigned. The usual case costs one comparison.
+  __attribute__((always_inline)) int Decode(BitCursor& br) const {
+    if (br.available() < bits_) [[unlikely]] br.Fill();
+    const std::uint16_t e = table_[std::uint32_t((br.window() >> 1) >> (63 - bits_))];
+    if (e == kUnassigned) return -1;
+    const int length = e & 15;
+    if (length > br.available()) [[unlikely]] {
+      br.Skip(length);  // past the end of the stream: sets the overflow
+    } else {
+      br.Consume(length);
+    }
+    return e >> 4;
+  }
+
   int maxWidth() const { return maxWidth_; }
   // Entry of the table for the maxWidth()-bit index: symbol << 4 | reading length,
   // or kUnassigned.

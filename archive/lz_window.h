@@ -62,6 +62,13 @@ class LzWindow {
         std::memcpy(o + length - 4, &b, 4);
       } else if (length < 4) {
         for (std::uint32_t k = 0; k < length; ++k) o[k] = i[k];
+      } else if (length <= 256) {
+        // 16-byte moves, the last one overlapping: a library copy of a variable
+        // length costs more to start than these take.
+        std::uint8_t last[16];
+        std::memcpy(last, i + length - 16, 16);
+        for (std::uint32_t k = 0; k + 16 < length; k += 16) std::memcpy(o + k, i + k, 16);
+        std::memcpy(o + length - 16, last, 16);
       } else {
         std::memcpy(o, i, length);
       }
