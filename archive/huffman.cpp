@@ -145,13 +145,17 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   };
   if (n <= 0 || n > kMaxList) return refuse();
   std::uint32_t v[kMaxList];
+  // One pass without branches: checks, packs and counts the used symbols (those
+  // come first once sorted).
+  unsigned outside = 0;
+  int used = 0;
   for (int i = 0; i < n; ++i) {
-    if (widths[i] < 0 || widths[i] > maxWidth) return refuse();
+    outside |= unsigned(widths[i]) > unsigned(maxWidth);
+    used += widths[i] != 0;
     v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
   }
+  if (outside) return refuse();
   if (n > 1) Sort<true>(v, 0, n - 1, Arrangements());
-  int used = 0;
-  while (used < n && Key(v[used]) != 0) ++used;
   const bool degenerate = used < 2;
   if (used == 0) used = 1;
   // Sorted descending: the first key is the widest code.

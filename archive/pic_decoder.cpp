@@ -75,8 +75,7 @@ bool PicDecoder::Start(BitReader& br, std::uint64_t maxWidth) {
   shared_.assign(365, Context{});
   prev_.assign(std::size_t(w) + n, 0);
   row_.assign(std::size_t(w) + n, 0);
-  above_.assign(std::size_t(w) + 1, 0);
-  partial_.assign(std::size_t(w), 0);
+  near_.assign(std::size_t(w), 0);
   return true;
 }
 
@@ -103,31 +102,33 @@ template <int kKind>
 bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
   Context* __restrict table = (p == 0 ? first_ : shared_).data();
   const std::uint8_t* __restrict prev = prev_.data();
-  std::uint8_t* __restrict row = row_.data();
   const std::uint32_t planes = planes_;
   const std::uint32_t count = (width_ - p + planes - 1) / planes;
   const int start = kKind == 0 ? 0 : 128;
   // Everything that comes from the previous row is worked out first, so that the
-  // loop that reads the stream only does what depends on the pixel just decoded:
-  // above[i] is the transformed pixel above pixel i (above[i + 1] is the one above
-  // and right), and partial[i] the part of the context number they decide.
-  std::int16_t* __restrict above = above_.data();
-  std::int16_t* __restrict partial = partial_.data();
-  above[0] = std::int16_t(Transform<kKind>(prev[p], p > 0 ? prev[p - 1] : 0));
+  // loop that reads the stream only does what depends on the pixel just decoded.
+  // For each pixel one word holds the transformed pixels above (A) and above-left
+  // (C) and the part of the context number that A, C and the pixel above-right
+  // decide: A | C << 8 | (partial + 512) << 16.
+  std::uint32_t* __restrict near = near_.data();
+  int c = start;
+  int a = Transform<kKind>(prev[p], p > 0 ? prev[p - 1] : 0);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t next = p + (i + 1) * planes;
-    above[i + 1] = std::int16_t(Transform<kKind>(prev[next], prev[next - 1]));
-  }
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const int c = i > 0 ? above[i - 1] : start;
-    partial[i] = std::int16_t(81 * Quantise(above[i + 1] - above[i]) + 9 * Quantise(above[i] - c));
+    const int d = Transform<kKind>(prev[next], prev[next - 1]);
+    const int partial = 81 * Quantise(d - a) + 9 * Quantise(a - c);
+    near[i] = std::uint32_t(a) | std::uint32_t(c) << 8 | std::uint32_t(partial + 512) << 16;
+    c = a;
+    a = d;
   }
   BitCursor bits(br);
+  std::uint8_t* __restrict out = row_.data() + p;
   int b = start;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const int a = above[i];
-    const int c = i > 0 ? above[i - 1] : start;
-    const int ctx = std::abs(partial[i] + Quantise(c - b));
+  for (const std::uint32_t* end = near + count; near != end; ++near, out += planes) {
+    const std::uint32_t n = *near;
+    const int above = int(n & 0xFF);
+    const int aboveLeft = int(n >> 8 & 0xFF);
+    const int ctx = std::abs(int(n >> 16) - 512 + Quantise(aboveLeft - b));
     Context& cx = table[ctx];
     const int uses = ++cx.uses;
     const int k = RiceParameter(cx.average, uses);
@@ -146,7 +147,7 @@ bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     }
     // Unfolded without a branch: odd values are the negative ones, -(v + 1) / 2.
     const int e = int(folded >> 1) ^ -int(folded & 1);
-    const int predictions[4] = {a, b, (a + b) >> 1, (a + b - c) & 0xFF};
+    const int predictions[4] = {above, b, (above + b) >> 1, (above + b - aboveLeft) & 0xFF};
     const int chosen = cx.predictor;
     const int predicted = chosen < 2 ? (chosen == 0 ? predictions[0] : predictions[1])
                                      : (chosen == 2 ? predictions[2] : predictions[3]);
@@ -171,13 +172,12 @@ bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     cx.predictor = best & 3;
     if (errors & 0x80808080u) errors = errors >> 1 & 0x7F7F7F7Fu;  // one above 127: halve all
     cx.errors = errors;
-    const std::uint32_t pos = p + i * planes;
     if constexpr (kKind == 0) {
-      row[pos] = std::uint8_t(x);
+      *out = std::uint8_t(x);
     } else if constexpr (kKind == 1) {
-      row[pos] = std::uint8_t((x + row[pos - 1] - 128) & 0xFF);
+      *out = std::uint8_t((x + out[-1] - 128) & 0xFF);
     } else {
-      row[pos] = std::uint8_t((x + ((11 * SByte(row[pos - 1])) >> 4) - 128) & 0xFF);
+      *out = std::uint8_t((x + ((11 * SByte(out[-1])) >> 4) - 128) & 0xFF);
     }
     b = x;
   }

@@ -43,8 +43,7 @@ class PicDecoder {
   std::vector<Context> shared_;
   std::vector<std::uint8_t> prev_;
   std::vector<std::uint8_t> row_;
-  std::vector<std::int16_t> above_;    // per plane: the previous row, transformed
-  std::vector<std::int16_t> partial_;  // per plane: the context part it decides
+  std::vector<std::uint32_t> near_;  // per plane: what the previous row gives each pixel
 };
 
 // Unsigned Golomb-Rice value with parameter k; false when the value would pass
