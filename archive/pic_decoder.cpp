@@ -54,6 +54,9 @@ inline int RiceParameter(int average, int uses) {
   return (uses << d) <= average ? d + 1 : d;
 }
 
+// By value, so that the choice stays in registers.
+inline int Smaller(int x, int y) { return y < x ? y : x; }
+
 // The neighbour transform of a previous-row pixel a against the pixel r before it.
 template <int kKind>
 inline int Transform(int a, int r) {
@@ -168,7 +171,7 @@ bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     // and number side by side, without branches (which would guess wrong often).
     const int e0 = int(errors & 0xFF), e1 = int(errors >> 8 & 0xFF);
     const int e2 = int(errors >> 16 & 0xFF), e3 = int(errors >> 24);
-    const int best = std::min(std::min(e0 * 4, e1 * 4 + 1), std::min(e2 * 4 + 2, e3 * 4 + 3));
+    const int best = Smaller(Smaller(e0 * 4, e1 * 4 + 1), Smaller(e2 * 4 + 2, e3 * 4 + 3));
     cx.predictor = best & 3;
     if (errors & 0x80808080u) errors = errors >> 1 & 0x7F7F7F7Fu;  // one above 127: halve all
     cx.errors = errors;
