@@ -48,7 +48,7 @@ inline int SoundDecoder::ReadSymbol(BitCursor& br, int model) {
 }
 
 __attribute__((always_inline)) inline SoundDecoder::Result SoundDecoder::NextByte(
-    BitCursor& br, std::uint64_t index, std::uint8_t& out) {
+    BitCursor& br, std::uint64_t index, int& out) {
   const int ch = map_[index & 3];
   Channel& c = state_[ch];
   int v = 0;
@@ -85,34 +85,43 @@ __attribute__((always_inline)) inline SoundDecoder::Result SoundDecoder::NextByt
       break;
     }
   }
-  const int residual = (v & 1) ? -((v + 1) >> 1) : v >> 1;
+  const int residual = (v >> 1) ^ -(v & 1);  // odd codes are the negative ones
   const int q = (8 * c.last + c.coef[0] * c.delta[0] + c.coef[1] * c.delta[1] +
                  c.coef[2] * c.delta[2] + c.coef[3] * c.delta[3]) >> 3;
   const int predicted = c.cost[0] > c.cost[1] ? c.last : q;
-  out = std::uint8_t((residual + predicted) & 0xFF);
+  out = (residual + predicted) & 0xFF;
   Update(c, q, out);
   return Result::Byte;
 }
 
-__attribute__((always_inline)) inline void SoundDecoder::Update(Channel& c, int q, std::uint8_t outByte) {
+__attribute__((always_inline)) inline void SoundDecoder::Update(Channel& c, int q, int outByte) {
   const int s = SByte(outByte);
   ++c.count;
   const int u = 8 * SByte(q - s);
   for (int k = 0; k < 4; ++k) {
-    c.err[2 * k] += std::abs(u - c.delta[k]);
-    c.err[2 * k + 1] += std::abs(u + c.delta[k]);
+    c.errMinus[k] += std::abs(u - c.delta[k]);
+    c.errPlus[k] += std::abs(u + c.delta[k]);
   }
-  c.err[8] += std::abs(u);
+  c.errZero += std::abs(u);
   const int t = SByte(s - c.last);
   c.cost[0] += kErrorCost[std::size_t((q - s) & 0xFF)];  // u / 8 is sbyte(q - s)
   c.cost[1] += kErrorCost[std::size_t((c.last - s) & 0xFF)];
   c.last = s;
   if (c.count % 32 == 0) {
+    // The sums in the order that decides ties: minus, plus for each coefficient,
+    // then the one of no change.
     int z = 0;
+    int least = c.errMinus[0];
     for (int k = 1; k < 9; ++k) {
-      if (c.err[k] < c.err[z]) z = k;
+      const int sum = k == 8 ? c.errZero : (k & 1) ? c.errPlus[k >> 1] : c.errMinus[k >> 1];
+      if (sum < least) {
+        least = sum;
+        z = k;
+      }
     }
-    c.err.fill(0);
+    c.errMinus.fill(0);
+    c.errPlus.fill(0);
+    c.errZero = 0;
     if (z < 8) {
       const int k = z >> 1;
       if ((z & 1) == 0) {
@@ -136,18 +145,23 @@ __attribute__((always_inline)) inline void SoundDecoder::Update(Channel& c, int 
 
 SoundDecoder::Result SoundDecoder::Next(BitReader& br, std::uint64_t index, std::uint8_t& out) {
   BitCursor bits(br);
-  return NextByte(bits, index, out);
+  int value = 0;
+  const Result r = NextByte(bits, index, value);
+  out = std::uint8_t(value);
+  return r;
 }
 
-SoundDecoder::Result SoundDecoder::Decode(BitReader& br, std::uint64_t index, std::uint8_t* out,
-                                          std::size_t capacity, std::size_t& produced) {
+SoundDecoder::Result SoundDecoder::Decode(BitReader& br, std::uint64_t index,
+                                          std::uint8_t* __restrict out, std::size_t capacity,
+                                          std::size_t& produced) {
   BitCursor bits(br);
   std::size_t n = 0;
   Result r = Result::Byte;
   while (n < capacity) {
-    r = NextByte(bits, index + n, out[n]);
+    int value = 0;
+    r = NextByte(bits, index + n, value);
     if (r != Result::Byte) break;
-    ++n;
+    out[n++] = std::uint8_t(value);
   }
   produced = n;
   return r;

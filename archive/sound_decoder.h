@@ -34,16 +34,18 @@ class SoundDecoder {
     int last = 0;   // previous sample, signed byte
     std::array<int, 4> delta{};
     std::array<int, 4> coef{};
-    std::array<int, 9> err{};
+    std::array<int, 4> errMinus{};  // sums of |u - delta[k]|: even error numbers 2k
+    std::array<int, 4> errPlus{};   // sums of |u + delta[k]|: odd error numbers 2k + 1
+    int errZero = 0;                // sum of |u|: error number 8
     std::array<int, 2> cost{};
     std::array<int, 2> snap{};
     std::uint32_t count = 0;
   };
 
-  Result NextByte(BitCursor& br, std::uint64_t indexInSection, std::uint8_t& out);
+  Result NextByte(BitCursor& br, std::uint64_t indexInSection, int& out);
   int ReadSymbol(BitCursor& br, int model);
   __attribute__((noinline)) bool ReadGroup(BitCursor& br);
-  void Update(Channel& c, int predicted, std::uint8_t outByte);
+  void Update(Channel& c, int predicted, int outByte);
 
   int channels_;
   std::array<int, 4> map_;
