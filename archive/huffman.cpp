@@ -182,44 +182,50 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   return true;
 }
 
-bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out) {
-  const int n = int(br.Read(9)) + 1;
-  if (n > alphabet) return false;
-  const int lo = int(br.Read(4));
-  const int hi = int(br.Read(4));
-  int small[16];
-  for (int k = 0; k <= hi; ++k) small[k] = int(br.Read(3));
-  HuffmanTable smallCode;
-  if (!smallCode.Build(small, hi + 1, 7)) return false;
+bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) {
   int v[kMaxList];
-  int count = 0;
-  while (count < n) {
-    const int s = smallCode.Decode(br);
-    if (s < 0 || br.overflow()) return false;
-    if (s < hi) {
-      v[count++] = s;
-    } else {
-      int run = int(br.Read(4)) + 4;
-      if (run > n - count) run = n - count;
-      for (int k = 0; k < run; ++k) v[count++] = 0;
+  int n = 0;
+  {
+    // The reader's state in registers while the widths are stored into v.
+    BitCursor br(reader);
+    n = int(br.Read(9)) + 1;
+    if (n > alphabet) return false;
+    const int lo = int(br.Read(4));
+    const int hi = int(br.Read(4));
+    int small[16];
+    for (int k = 0; k <= hi; ++k) small[k] = int(br.Read(3));
+    HuffmanTable smallCode;
+    if (!smallCode.Build(small, hi + 1, 7)) return false;
+    int count = 0;
+    while (count < n) {
+      const int s = smallCode.Decode(br);
+      if (s < 0 || br.overflow()) return false;
+      if (s < hi) {
+        v[count++] = s;
+      } else {
+        int run = int(br.Read(4)) + 4;
+        if (run > n - count) run = n - count;
+        for (int k = 0; k < run; ++k) v[count++] = 0;
+      }
+    }
+    if (br.overflow()) return false;
+    // Each stored value is the difference from the previous width modulo hi (both
+    // terms are below hi, so one subtraction does the modulo); used widths are
+    // offset by lo.
+    int previous = 0;
+    for (int k = 0; k < n; ++k) {
+      int w = v[k];
+      if (hi > 0 && k > 0) {
+        const int sum = w + previous;
+        w = sum >= hi ? sum - hi : sum;
+      }
+      previous = w;
+      if (w != 0) w += lo;
+      if (w > maxWidth) return false;
+      v[k] = w;
     }
   }
-  // Each stored value is the difference from the previous width modulo hi (both
-  // terms are below hi, so one subtraction does the modulo); used widths are
-  // offset by lo.
-  int previous = 0;
-  for (int k = 0; k < n; ++k) {
-    int w = v[k];
-    if (hi > 0 && k > 0) {
-      const int sum = w + previous;
-      w = sum >= hi ? sum - hi : sum;
-    }
-    previous = w;
-    if (w != 0) w += lo;
-    if (w > maxWidth) return false;
-    v[k] = w;
-  }
-  return !br.overflow() && out.Build(v, n, maxWidth);
+  return out.Build(v, n, maxWidth);
 }
 
 }  // namespace ace
