@@ -15,11 +15,16 @@ constexpr int kMaxList = 512;
 
 class EqualKeyArrangements;
 
-template <bool kShortcut>
+// How the sort runs: every step of the procedure; with equal-key stretches looked
+// up; or, for building a code, also leaving stretches of width 0 as they are (no
+// code is assigned to them, and a stretch is not partitioned further).
+enum class Order { StepByStep, Exact, ForCodes };
+
+template <Order kOrder>
 void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table);
 
 // One partition of [lo, hi] around the key of v[hi], then the two sides.
-template <bool kShortcut>
+template <Order kOrder>
 void Partition(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
   int i = lo, j = hi;
   // Whole words against the pivot key's bounds: key > pivot exactly when the word
@@ -38,14 +43,14 @@ void Partition(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* tab
   }
   if (lo < j) {
     if (lo < j - 1) {
-      Sort<kShortcut>(v, lo, j, table);
+      Sort<kOrder>(v, lo, j, table);
     } else if (Key(v[lo]) < Key(v[j])) {
       std::swap(v[lo], v[j]);
     }
   }
   if (i < hi) {
     if (i < hi - 1) {
-      Sort<kShortcut>(v, i, hi, table);
+      Sort<kOrder>(v, i, hi, table);
     } else if (Key(v[i]) < Key(v[hi])) {
       std::swap(v[i], v[hi]);
     }
@@ -63,7 +68,7 @@ class EqualKeyArrangements {
     std::vector<std::uint32_t> v(kMaxList);
     for (int n = 2; n <= kMaxList; ++n) {
       for (int k = 0; k < n; ++k) v[std::size_t(k)] = 1u << 16 | std::uint32_t(k);
-      Partition<true>(v.data(), 0, n - 1, this);
+      Partition<Order::Exact>(v.data(), 0, n - 1, this);
       std::uint16_t* out = Slot(n);
       for (int k = 0; k < n; ++k) out[k] = std::uint16_t(v[std::size_t(k)] & 0xFFFF);
       ready_ = n;
@@ -94,30 +99,32 @@ __attribute__((noinline)) void Arrange(std::uint32_t* v, int n, const std::uint1
 
 // `table` gives the arrangements of equal-key stretches (while it is being built,
 // only those of the lengths it has so far).
-template <bool kShortcut>
+template <Order kOrder>
 void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
-  if constexpr (kShortcut) {
+  if constexpr (kOrder != Order::StepByStep) {
     const std::uint32_t first = v[lo];
     if (((first ^ v[hi]) >> 16) == 0) {
       int k = lo + 1;
       while (k < hi && ((first ^ v[k]) >> 16) == 0) ++k;
       const int n = hi - lo + 1;
       if (k == hi && n <= table->ready()) {
+        // Symbols without a code come out in no particular order for a code.
+        if (kOrder == Order::ForCodes && Key(first) == 0) return;
         Arrange(v + lo, n, table->arrangement(n));
         return;
       }
     }
   }
-  Partition<kShortcut>(v, lo, hi, table);
+  Partition<kOrder>(v, lo, hi, table);
 }
 
-template <bool kShortcut>
+template <Order kOrder>
 void SortPairs(std::vector<int>& keys, std::vector<int>& symbols) {
   const int n = int(keys.size());
   if (n < 2) return;
   std::vector<std::uint32_t> v(n);
   for (int i = 0; i < n; ++i) v[i] = std::uint32_t(keys[i]) << 16 | std::uint32_t(symbols[i]);
-  Sort<kShortcut>(v.data(), 0, n - 1, kShortcut ? Arrangements() : nullptr);
+  Sort<kOrder>(v.data(), 0, n - 1, kOrder != Order::StepByStep ? Arrangements() : nullptr);
   for (int i = 0; i < n; ++i) {
     keys[i] = Key(v[i]);
     symbols[i] = int(v[i] & 0xFFFF);
@@ -127,11 +134,11 @@ void SortPairs(std::vector<int>& keys, std::vector<int>& symbols) {
 }  // namespace
 
 void SortWidths(std::vector<int>& keys, std::vector<int>& symbols) {
-  SortPairs<true>(keys, symbols);
+  SortPairs<Order::Exact>(keys, symbols);
 }
 
 void SortWidthsStepByStep(std::vector<int>& keys, std::vector<int>& symbols) {
-  SortPairs<false>(keys, symbols);
+  SortPairs<Order::StepByStep>(keys, symbols);
 }
 
 bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
@@ -155,7 +162,15 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
     v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
   }
   if (outside) return refuse();
-  if (n > 1) Sort<true>(v, 0, n - 1, Arrangements());
+  if (n > 1) {
+    // With no width at all the first symbol of the order gets the code, so the
+    // order of the zeros matters then.
+    if (used > 0) {
+      Sort<Order::ForCodes>(v, 0, n - 1, Arrangements());
+    } else {
+      Sort<Order::Exact>(v, 0, n - 1, Arrangements());
+    }
+  }
   const bool degenerate = used < 2;
   if (used == 0) used = 1;
   // Sorted descending: the first key is the widest code.
