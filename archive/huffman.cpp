@@ -162,6 +162,15 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
     v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
   }
   if (outside) return refuse();
+  return BuildPacked(v, n, used);
+}
+
+bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
+  auto refuse = [this] {
+    bits_ = 0;
+    table_[0] = kUnassigned;
+    return false;
+  };
   if (n > 1) {
     // With no width at all the first symbol of the order gets the code, so the
     // order of the zeros matters then.
@@ -199,6 +208,7 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
 
 bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) {
   int v[kMaxList];
+  std::uint32_t packed[kMaxList];
   int n = 0;
   {
     // The reader's state in registers while the widths are stored into v.
@@ -226,8 +236,10 @@ bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) 
     if (br.overflow()) return false;
     // Each stored value is the difference from the previous width modulo hi (both
     // terms are below hi, so one subtraction does the modulo); used widths are
-    // offset by lo.
+    // offset by lo. They go straight into the form the code builder sorts.
+    const int limit = maxWidth < HuffmanTable::kMaxWidth ? maxWidth : HuffmanTable::kMaxWidth;
     int previous = 0;
+    int used = 0;
     for (int k = 0; k < n; ++k) {
       int w = v[k];
       if (hi > 0 && k > 0) {
@@ -236,11 +248,13 @@ bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) 
       }
       previous = w;
       if (w != 0) w += lo;
-      if (w > maxWidth) return false;
-      v[k] = w;
+      if (w > limit) return false;
+      used += w != 0;
+      packed[k] = std::uint32_t(w) << 16 | std::uint32_t(k);
     }
+    out.maxWidth_ = limit;
+    return out.BuildPacked(packed, n, used);
   }
-  return out.Build(v, n, maxWidth);
 }
 
 }  // namespace ace

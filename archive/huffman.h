@@ -63,7 +63,11 @@ class HuffmanTable {
   int lookupBits() const { return bits_; }
 
  private:
+  friend bool ReadCode(BitReader& br, int maxWidth, int alphabet, HuffmanTable& out);
   static constexpr int kMaxWidth = 11;
+  // Builds from widths already checked, packed as width << 16 | symbol; `used`
+  // counts the nonzero widths. Sorts v in place.
+  bool BuildPacked(std::uint32_t* v, int n, int used);
   int maxWidth_ = 0;
   int bits_ = 0;
   std::array<std::uint16_t, 1u << kMaxWidth> table_;
