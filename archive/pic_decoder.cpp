@@ -9,8 +9,6 @@ namespace {
 
 int SByte(int x) { return int(std::int8_t(std::uint8_t(x & 0xFF))); }
 
-int BitLength(unsigned x) { return int(std::bit_width(x)); }
-
 // g(d) for d in -255..255, indexed by d + 255.
 constexpr std::array<std::int8_t, 511> MakeQuantiser() {
   std::array<std::int8_t, 511> t{};
@@ -46,14 +44,6 @@ constexpr std::array<std::uint8_t, 256> MakeErrorCost() {
 }
 constexpr auto kErrorCost = MakeErrorCost();
 
-// bitlen(average / uses) without the division: with d the difference of the two
-// bit lengths the quotient has d or d + 1 binary digits, and one comparison tells.
-inline int RiceParameter(int average, int uses) {
-  int d = BitLength(unsigned(average)) - BitLength(unsigned(uses));
-  if (d < 0) d = 0;
-  return (uses << d) <= average ? d + 1 : d;
-}
-
 // By value, so that the choice stays in registers.
 inline int Smaller(int x, int y) { return y < x ? y : x; }
 
@@ -66,6 +56,16 @@ inline int Transform(int a, int r) {
 }
 
 }  // namespace
+
+// Without the division: with d the difference of the two bit lengths the
+// quotient has d or d + 1 binary digits, and one comparison tells. An average of 0
+// counts as 1 digit here, which gives the same answer, 0, and spares the test for
+// zero.
+int RiceParameter(int average, int uses) {
+  int d = std::countl_zero(unsigned(uses) | 1u) - std::countl_zero(unsigned(average) | 1u);
+  if (d < 0) d = 0;
+  return (uses << d) <= average ? d + 1 : d;
+}
 
 bool PicDecoder::Start(BitReader& br, std::uint64_t maxWidth) {
   std::uint32_t w = 0, n = 0;

@@ -46,6 +46,10 @@ class PicDecoder {
   std::vector<std::uint32_t> near_;  // per plane: what the previous row gives each pixel
 };
 
+// The Rice parameter of a context: bitlen(average / uses), for uses >= 1 and an
+// average >= 0.
+int RiceParameter(int average, int uses);
+
 // Unsigned Golomb-Rice value with parameter k; false when the value would pass
 // `limit` (which also ends endless unary runs in corrupt data). `Bits` is a
 // BitReader or a BitCursor.

@@ -143,14 +143,6 @@ __attribute__((always_inline)) inline void SoundDecoder::Update(Channel& c, int 
   c.delta[0] = t;
 }
 
-SoundDecoder::Result SoundDecoder::Next(BitReader& br, std::uint64_t index, std::uint8_t& out) {
-  BitCursor bits(br);
-  int value = 0;
-  const Result r = NextByte(bits, index, value);
-  out = std::uint8_t(value);
-  return r;
-}
-
 SoundDecoder::Result SoundDecoder::Decode(BitReader& br, std::uint64_t index,
                                           std::uint8_t* __restrict out, std::size_t capacity,
                                           std::size_t& produced) {

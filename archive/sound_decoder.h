@@ -18,10 +18,10 @@ class SoundDecoder {
   explicit SoundDecoder(int mode);
 
   enum class Result { Byte, ModeInstruction, Error };
-  // Decodes the section's next byte; `indexInSection` counts from 0 per section.
-  Result Next(BitReader& br, std::uint64_t indexInSection, std::uint8_t& out);
-  // Decodes up to `capacity` bytes into `out` (stopping early at a mode instruction
-  // or an error, which the result tells); `produced` gets the bytes decoded.
+  // Decodes up to `capacity` bytes of the section into `out`, the first being byte
+  // `indexInSection` of it (counted from 0 per section), stopping early at a mode
+  // instruction or an error, which the result tells; `produced` gets the bytes
+  // decoded.
   Result Decode(BitReader& br, std::uint64_t indexInSection, std::uint8_t* out,
                 std::size_t capacity, std::size_t& produced);
 

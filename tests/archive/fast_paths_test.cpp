@@ -1,9 +1,15 @@
 // The decoder's fast paths against the plain procedures they replace, on exhaustive
 // small inputs and on random ones: the width sort with its equal-key shortcut, the
-// lookup tables sized to the widest code, the wide match copies and the bit reader.
+// lookup tables sized to the widest code, the wide match copies, the bit reader and
+// its cursor, the picture coder's Rice parameter and the read-ahead file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <fstream>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -15,6 +21,7 @@
 #include "lz_window.h"
 #include "method_decoders.h"
 #include "pic_decoder.h"
+#include "read_ahead_file.h"
 
 namespace {
 
@@ -429,6 +436,121 @@ TEST(FastGolombRice, MatchesTheBitByBitReading) {
       if (!rf) break;
     }
   }
+}
+
+TEST(FastRice, ParameterMatchesTheDivision) {
+  // Contexts are halved at 128 uses; averages grow by at most 255 a use.
+  for (int uses = 1; uses <= 128; ++uses) {
+    for (int average = 0; average <= 128 * 255 * 2; ++average) {
+      const int expected = int(std::bit_width(unsigned(average / uses)));
+      ASSERT_EQ(ace::RiceParameter(average, uses), expected) << average << " / " << uses;
+    }
+  }
+}
+
+// Hands out its bytes a few at a time, so that refills meet the end of the
+// reader's buffer often.
+class TricklingSource final : public ace::ByteSource {
+ public:
+  TricklingSource(const Bytes& data, std::uint32_t seed) : data_(data), rng_(seed) {}
+  std::size_t Read(std::uint8_t* out, std::size_t capacity) override {
+    std::size_t n = std::min<std::size_t>({capacity, data_.size() - pos_, 1 + rng_() % 7});
+    std::copy(data_.begin() + std::ptrdiff_t(pos_), data_.begin() + std::ptrdiff_t(pos_ + n), out);
+    pos_ += n;
+    return n;
+  }
+
+ private:
+  const Bytes& data_;
+  std::size_t pos_ = 0;
+  std::mt19937 rng_;
+};
+
+// A cursor reads what the reader itself reads, through refills, hand-overs to
+// the reader and back, and past the end of the data.
+TEST(FastCursor, ReadsWhatTheReaderReads) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes data(rng() % 200);
+    for (auto& b : data) b = std::uint8_t(rng());
+    const bool trickle = round % 2 == 0;
+    TricklingSource t1(data, std::uint32_t(round)), t2(data, std::uint32_t(round));
+    ace::MemorySource m1(data.data(), data.size()), m2(data.data(), data.size());
+    ace::BitReader viaCursor(trickle ? static_cast<ace::ByteSource*>(&t1) : &m1);
+    ace::BitReader plain(trickle ? static_cast<ace::ByteSource*>(&t2) : &m2);
+    ace::BitCursor cursor(viaCursor);
+    for (int op = 0; op < 200; ++op) {
+      const int n = int(rng() % 33);
+      switch (rng() % 5) {
+        case 0:
+          ASSERT_EQ(cursor.Peek(n), plain.Peek(n)) << "round " << round << " op " << op;
+          break;
+        case 1:
+          ASSERT_EQ(cursor.Read(n), plain.Read(n)) << "round " << round << " op " << op;
+          break;
+        case 2:
+          cursor.Skip(n);
+          plain.Skip(n);
+          break;
+        case 3: {
+          // Reading by hand: at most the bits at hand.
+          cursor.Ensure33();
+          const int k = std::min(n, cursor.available());
+          const std::uint32_t top = std::uint32_t((cursor.window() >> 1) >> (63 - k));
+          ASSERT_EQ(top, plain.Peek(k)) << "round " << round << " op " << op;
+          cursor.Consume(k);
+          plain.Skip(k);
+          break;
+        }
+        default:
+          // The reader used directly in between, as a code group reader does.
+          cursor.Commit();
+          ASSERT_EQ(viaCursor.Read(n), plain.Read(n)) << "round " << round << " op " << op;
+          cursor.Load();
+          break;
+      }
+      ASSERT_EQ(cursor.overflow(), plain.overflow()) << "round " << round << " op " << op;
+    }
+    cursor.Commit();
+    ASSERT_EQ(viaCursor.Peek(32), plain.Peek(32));
+  }
+}
+
+TEST(FastReadAhead, ServesEveryRangeAsTheFileHoldsIt) {
+  char dirTemplate[] = "/tmp/ace-readahead-XXXXXX";
+  ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+  const std::filesystem::path dir = dirTemplate;
+  const std::filesystem::path file = dir / "data.bin";
+  std::mt19937 rng(8);
+  Bytes data(3 * ace::ReadAheadFile::kBufferSize + 1234);
+  for (auto& b : data) b = std::uint8_t(rng());
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  ace::ReadAheadFile f;
+  f.Reset(::open(file.c_str(), O_RDONLY));
+  ASSERT_GE(f.fd(), 0);
+  Bytes got;
+  for (int round = 0; round < 4000; ++round) {
+    const std::uint64_t offset = rng() % (data.size() + 10);
+    // Mostly small reads near each other, as a block chain makes, some large.
+    const std::size_t n = round % 10 == 0 ? rng() % (2 * ace::ReadAheadFile::kBufferSize) : rng() % 300;
+    got.assign(n, 0xAA);
+    const bool whole = offset + n <= data.size();
+    ASSERT_EQ(f.ReadFully(got.data(), n, offset), whole) << offset << " " << n;
+    if (whole) {
+      ASSERT_TRUE(std::equal(got.begin(), got.end(), data.begin() + std::ptrdiff_t(offset))) << offset << " " << n;
+    }
+    const ssize_t some = f.ReadSome(got.data(), n, offset);
+    if (n == 0 || offset >= data.size()) {
+      ASSERT_EQ(some, 0) << offset << " " << n;
+    } else {
+      ASSERT_GT(some, 0) << offset << " " << n;
+      ASSERT_LE(std::size_t(some), n);
+      ASSERT_TRUE(std::equal(got.begin(), got.begin() + some, data.begin() + std::ptrdiff_t(offset)));
+    }
+  }
+  f.Close();
+  EXPECT_EQ(f.fd(), -1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
