@@ -34,8 +34,7 @@ void BitReader::FillFromSource() {
     std::uint32_t word;
     std::size_t avail = end_ - pos_;
     if (avail >= 4) {
-      word = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-             std::uint32_t(p[3]) << 24;
+      word = LittleEndianWord(p);
       pos_ += 4;
     } else {
       // A stream that does not end on a word: the missing bytes are zero and

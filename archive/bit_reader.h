@@ -11,6 +11,12 @@
 
 namespace ace {
 
+// The stream's 32-bit words are little-endian.
+inline std::uint32_t LittleEndianWord(const std::uint8_t* p) {
+  return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+         std::uint32_t(p[3]) << 24;
+}
+
 class BitReader {
  public:
   explicit BitReader(ByteSource* source);
@@ -42,9 +48,7 @@ class BitReader {
   // Makes at least 33 bits available when the stream still has them.
   void Fill() {
     while (count_ <= 32 && end_ - pos_ >= 4) {
-      const std::uint8_t* p = buffer_.get() + pos_;
-      const std::uint32_t word = std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                                 std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+      const std::uint32_t word = LittleEndianWord(buffer_.get() + pos_);
       pos_ += 4;
       bits_ |= std::uint64_t(word) << (32 - count_);
       count_ += 32;
@@ -104,8 +108,7 @@ class BitCursor {
     if (end_ - next_ >= 8) [[likely]] {
       // At most two words: count_ is at least 0.
       while (count_ <= 32) {
-        const std::uint32_t word = std::uint32_t(next_[0]) | std::uint32_t(next_[1]) << 8 |
-                                   std::uint32_t(next_[2]) << 16 | std::uint32_t(next_[3]) << 24;
+        const std::uint32_t word = LittleEndianWord(next_);
         next_ += 4;
         bits_ |= std::uint64_t(word) << (32 - count_);
         count_ += 32;
