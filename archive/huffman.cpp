@@ -144,13 +144,7 @@ void SortWidthsStepByStep(std::vector<int>& keys, std::vector<int>& symbols) {
 bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   maxWidth_ = maxWidth;
   if (maxWidth > kMaxWidth) maxWidth_ = maxWidth = kMaxWidth;
-  // A refused code: one unassigned entry answers every lookup.
-  auto refuse = [this] {
-    bits_ = 0;
-    table_[0] = kUnassigned;
-    return false;
-  };
-  if (n <= 0 || n > kMaxList) return refuse();
+  if (n <= 0 || n > kMaxList) return Refuse();
   std::uint32_t v[kMaxList];
   // One pass without branches: checks, packs and counts the used symbols (those
   // come first once sorted).
@@ -161,16 +155,11 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
     used += widths[i] != 0;
     v[i] = std::uint32_t(widths[i]) << 16 | std::uint32_t(i);
   }
-  if (outside) return refuse();
+  if (outside) return Refuse();
   return BuildPacked(v, n, used);
 }
 
 bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
-  auto refuse = [this] {
-    bits_ = 0;
-    table_[0] = kUnassigned;
-    return false;
-  };
   if (n > 1) {
     // With no width at all the first symbol of the order gets the code, so the
     // order of the zeros matters then.
@@ -189,7 +178,7 @@ bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
   for (int j = used - 1; j >= 0; --j) {
     const int width = Key(v[j]);
     const std::uint32_t block = 1u << (bits - width);
-    if (block > size - next) return refuse();
+    if (block > size - next) return Refuse();
     const int readLength = degenerate ? 1 : width;
     const std::uint16_t e = std::uint16_t((v[j] & 0xFFFF) << 4 | std::uint32_t(readLength));
     std::uint16_t* out = table_.data() + next;
@@ -207,54 +196,51 @@ bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
 }
 
 bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) {
+  // The reader's state in registers while the widths are stored into v.
+  BitCursor br(reader);
+  const int n = int(br.Read(9)) + 1;
+  if (n > alphabet) return false;
+  const int lo = int(br.Read(4));
+  const int hi = int(br.Read(4));
+  int small[16];
+  for (int k = 0; k <= hi; ++k) small[k] = int(br.Read(3));
+  HuffmanTable smallCode;
+  if (!smallCode.Build(small, hi + 1, 7)) return false;
   int v[kMaxList];
-  std::uint32_t packed[kMaxList];
-  int n = 0;
-  {
-    // The reader's state in registers while the widths are stored into v.
-    BitCursor br(reader);
-    n = int(br.Read(9)) + 1;
-    if (n > alphabet) return false;
-    const int lo = int(br.Read(4));
-    const int hi = int(br.Read(4));
-    int small[16];
-    for (int k = 0; k <= hi; ++k) small[k] = int(br.Read(3));
-    HuffmanTable smallCode;
-    if (!smallCode.Build(small, hi + 1, 7)) return false;
-    int count = 0;
-    while (count < n) {
-      const int s = smallCode.Decode(br);
-      if (s < 0 || br.overflow()) return false;
-      if (s < hi) {
-        v[count++] = s;
-      } else {
-        int run = int(br.Read(4)) + 4;
-        if (run > n - count) run = n - count;
-        for (int k = 0; k < run; ++k) v[count++] = 0;
-      }
+  int count = 0;
+  while (count < n) {
+    const int s = smallCode.Decode(br);
+    if (s < 0 || br.overflow()) return false;
+    if (s < hi) {
+      v[count++] = s;
+    } else {
+      int run = int(br.Read(4)) + 4;
+      if (run > n - count) run = n - count;
+      for (int k = 0; k < run; ++k) v[count++] = 0;
     }
-    if (br.overflow()) return false;
-    // Each stored value is the difference from the previous width modulo hi (both
-    // terms are below hi, so one subtraction does the modulo); used widths are
-    // offset by lo. They go straight into the form the code builder sorts.
-    const int limit = maxWidth < HuffmanTable::kMaxWidth ? maxWidth : HuffmanTable::kMaxWidth;
-    int previous = 0;
-    int used = 0;
-    for (int k = 0; k < n; ++k) {
-      int w = v[k];
-      if (hi > 0 && k > 0) {
-        const int sum = w + previous;
-        w = sum >= hi ? sum - hi : sum;
-      }
-      previous = w;
-      if (w != 0) w += lo;
-      if (w > limit) return false;
-      used += w != 0;
-      packed[k] = std::uint32_t(w) << 16 | std::uint32_t(k);
-    }
-    out.maxWidth_ = limit;
-    return out.BuildPacked(packed, n, used);
   }
+  if (br.overflow()) return false;
+  // Each stored value is the difference from the previous width modulo hi (both
+  // terms are below hi, so one subtraction does the modulo); used widths are
+  // offset by lo. They go straight into the form the code builder sorts.
+  const int limit = maxWidth < HuffmanTable::kMaxWidth ? maxWidth : HuffmanTable::kMaxWidth;
+  std::uint32_t packed[kMaxList];
+  int previous = 0;
+  int used = 0;
+  for (int k = 0; k < n; ++k) {
+    int w = v[k];
+    if (hi > 0 && k > 0) {
+      const int sum = w + previous;
+      w = sum >= hi ? sum - hi : sum;
+    }
+    previous = w;
+    if (w != 0) w += lo;
+    if (w > limit) return false;
+    used += w != 0;
+    packed[k] = std::uint32_t(w) << 16 | std::uint32_t(k);
+  }
+  out.maxWidth_ = limit;
+  return out.BuildPacked(packed, n, used);
 }
 
 }  // namespace ace

@@ -29,10 +29,8 @@ class HuffmanTable {
   }
   bool Build(const int* widths, int count, int maxWidth);
 
-  // Decodes one symbol; -1 when the code met is unassigned. `Bits` is a BitReader
-  // or a BitCursor.
-  template <class Bits>
-  __attribute__((always_inline)) int Decode(Bits& br) const {
+  // Decodes one symbol; -1 when the code met is unassigned.
+  __attribute__((always_inline)) int Decode(BitReader& br) const {
     std::uint16_t e = table_[br.Peek(bits_)];
     if (e == kUnassigned) return -1;
     br.Skip(e & 15);
@@ -68,6 +66,12 @@ class HuffmanTable {
   // Builds from widths already checked, packed as width << 16 | symbol; `used`
   // counts the nonzero widths. Sorts v in place.
   bool BuildPacked(std::uint32_t* v, int n, int used);
+  // A refused code: one unassigned entry answers every lookup.
+  bool Refuse() {
+    bits_ = 0;
+    table_[0] = kUnassigned;
+    return false;
+  }
   int maxWidth_ = 0;
   int bits_ = 0;
   std::array<std::uint16_t, 1u << kMaxWidth> table_;
