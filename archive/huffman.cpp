@@ -144,6 +144,7 @@ void SortWidthsStepByStep(std::vector<int>& keys, std::vector<int>& symbols) {
 bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   maxWidth_ = maxWidth;
   if (maxWidth > kMaxWidth) maxWidth_ = maxWidth = kMaxWidth;
+  if (maxWidth < 1) maxWidth_ = maxWidth = 1;
   if (n <= 0 || n > kMaxList) return Refuse();
   std::uint32_t v[kMaxList];
   // One pass without branches: checks, packs and counts the used symbols (those
@@ -171,8 +172,9 @@ bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
   }
   const bool degenerate = used < 2;
   if (used == 0) used = 1;
-  // Sorted descending: the first key is the widest code.
-  const int bits = Key(v[0]);
+  // Sorted descending: the first key is the widest code. With no width at all the
+  // one-bit table holds the first symbol twice.
+  const int bits = Key(v[0]) > 0 ? Key(v[0]) : 1;
   const std::uint32_t size = 1u << bits;
   std::uint32_t next = 0;
   for (int j = used - 1; j >= 0; --j) {

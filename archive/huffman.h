@@ -41,7 +41,8 @@ class HuffmanTable {
   // -1 when the code met is unassigned. The usual case costs one comparison.
   __attribute__((always_inline)) int Decode(BitCursor& br) const {
     if (br.available() < bits_) [[unlikely]] br.Fill();
-    const std::uint16_t e = table_[std::uint32_t((br.window() >> 1) >> (63 - bits_))];
+    // One shift: the table is never narrower than one bit.
+    const std::uint16_t e = table_[std::uint32_t(br.window() >> (64 - bits_))];
     if (e == kUnassigned) return -1;
     const int length = e & 15;
     if (length > br.available()) [[unlikely]] {
@@ -56,8 +57,9 @@ class HuffmanTable {
   // Entry of the table for the maxWidth()-bit index: symbol << 4 | reading length,
   // or kUnassigned.
   std::uint16_t entry(std::uint32_t index) const { return table_[index >> (maxWidth_ - bits_)]; }
-  // Bits the lookup actually peeks: the widest code in use (at most maxWidth()).
-  // The table holds 2^lookupBits() entries, so that small codes cost little to build.
+  // Bits the lookup actually peeks: the widest code in use (at most maxWidth()), and
+  // at least one. The table holds 2^lookupBits() entries, so that small codes cost
+  // little to build.
   int lookupBits() const { return bits_; }
 
  private:
@@ -68,12 +70,12 @@ class HuffmanTable {
   bool BuildPacked(std::uint32_t* v, int n, int used);
   // A refused code: one unassigned entry answers every lookup.
   bool Refuse() {
-    bits_ = 0;
-    table_[0] = kUnassigned;
+    bits_ = 1;
+    table_[0] = table_[1] = kUnassigned;
     return false;
   }
   int maxWidth_ = 0;
-  int bits_ = 0;
+  int bits_ = 1;
   std::array<std::uint16_t, 1u << kMaxWidth> table_;
 };
 
