@@ -198,7 +198,7 @@ bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
 }
 
 bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) {
-  // The reader's state in registers while the widths are stored into v.
+  // The reader's state in registers while the widths are decoded.
   BitCursor br(reader);
   const int n = int(br.Read(9)) + 1;
   if (n > alphabet) return false;
@@ -208,39 +208,35 @@ bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) 
   for (int k = 0; k <= hi; ++k) small[k] = int(br.Read(3));
   HuffmanTable smallCode;
   if (!smallCode.Build(small, hi + 1, 7)) return false;
-  int v[kMaxList];
+  // One pass decodes the stored values and undoes their coding. Each value is
+  // the difference from the previous width modulo hi (both terms are below hi, so
+  // one subtraction does the modulo), a run stands for differences of zero (the
+  // previous width again), and used widths are offset by lo. The widths go
+  // straight into the form the code builder sorts.
+  const int limit = maxWidth < HuffmanTable::kMaxWidth ? maxWidth : HuffmanTable::kMaxWidth;
+  std::uint32_t packed[kMaxList];
   int count = 0;
+  int previous = 0;
+  int used = 0;
+  int widest = 0;
   while (count < n) {
     const int s = smallCode.Decode(br);
     if (s < 0 || br.overflow()) return false;
+    int run = 1;
     if (s < hi) {
-      v[count++] = s;
+      const int sum = s + previous;
+      previous = sum >= hi ? sum - hi : sum;
     } else {
-      int run = int(br.Read(4)) + 4;
+      run = int(br.Read(4)) + 4;
       if (run > n - count) run = n - count;
-      for (int k = 0; k < run; ++k) v[count++] = 0;
     }
+    const int width = previous != 0 ? previous + lo : 0;
+    widest = width > widest ? width : widest;
+    used += width != 0 ? run : 0;
+    const std::uint32_t word = std::uint32_t(width) << 16;
+    for (const int end = count + run; count < end; ++count) packed[count] = word | std::uint32_t(count);
   }
-  if (br.overflow()) return false;
-  // Each stored value is the difference from the previous width modulo hi (both
-  // terms are below hi, so one subtraction does the modulo); used widths are
-  // offset by lo. They go straight into the form the code builder sorts.
-  const int limit = maxWidth < HuffmanTable::kMaxWidth ? maxWidth : HuffmanTable::kMaxWidth;
-  std::uint32_t packed[kMaxList];
-  int previous = 0;
-  int used = 0;
-  for (int k = 0; k < n; ++k) {
-    int w = v[k];
-    if (hi > 0 && k > 0) {
-      const int sum = w + previous;
-      w = sum >= hi ? sum - hi : sum;
-    }
-    previous = w;
-    if (w != 0) w += lo;
-    if (w > limit) return false;
-    used += w != 0;
-    packed[k] = std::uint32_t(w) << 16 | std::uint32_t(k);
-  }
+  if (br.overflow() || widest > limit) return false;
   out.maxWidth_ = limit;
   return out.BuildPacked(packed, n, used);
 }
