@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "cpu_dispatch.h"
+
 namespace ace {
 namespace {
 
@@ -25,7 +27,7 @@ void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table);
 
 // One partition of [lo, hi] around the key of v[hi], then the two sides.
 template <Order kOrder>
-void Partition(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
+ACE_DISPATCHED void Partition(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
   int i = lo, j = hi;
   // Whole words against the pivot key's bounds: key > pivot exactly when the word
   // is above `above`, key < pivot exactly when it is below `below`.
@@ -100,7 +102,7 @@ __attribute__((noinline)) void Arrange(std::uint32_t* v, int n, const std::uint1
 // `table` gives the arrangements of equal-key stretches (while it is being built,
 // only those of the lengths it has so far).
 template <Order kOrder>
-void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
+ACE_DISPATCHED void Sort(std::uint32_t* v, int lo, int hi, const EqualKeyArrangements* table) {
   if constexpr (kOrder != Order::StepByStep) {
     const std::uint32_t first = v[lo];
     if (((first ^ v[hi]) >> 16) == 0) {
@@ -160,7 +162,7 @@ bool HuffmanTable::Build(const int* widths, int n, int maxWidth) {
   return BuildPacked(v, n, used);
 }
 
-bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
+ACE_DISPATCHED bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
   if (n > 1) {
     // With no width at all the first symbol of the order gets the code, so the
     // order of the zeros matters then.
@@ -197,7 +199,7 @@ bool HuffmanTable::BuildPacked(std::uint32_t* v, int n, int used) {
   return true;
 }
 
-bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) {
+ACE_DISPATCHED bool ReadCode(BitReader& reader, int maxWidth, int alphabet, HuffmanTable& out) {
   // The reader's state in registers while the widths are decoded.
   BitCursor br(reader);
   const int n = int(br.Read(9)) + 1;

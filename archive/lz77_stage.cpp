@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "cpu_dispatch.h"
+
 namespace ace {
 
 bool Lz77Stage::ReadGroup() {
@@ -17,7 +19,7 @@ int Lz77Stage::ReadMainSymbol() {
   return main_.Decode(br_);
 }
 
-Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
+ACE_DISPATCHED Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint64_t hardStop,
                                std::uint64_t historyStart, std::uint32_t dictionarySize,
                                bool modesAllowed) {
   // The bit reader's state, the position, the group count and the distance history

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "cpu_dispatch.h"
+
 namespace ace {
 namespace {
 
@@ -102,7 +104,7 @@ PicDecoder::Result PicDecoder::NextRow(BitReader& br) {
 }
 
 template <int kKind>
-bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
+ACE_DISPATCHED bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
   Context* __restrict table = (p == 0 ? first_ : shared_).data();
   const std::uint8_t* __restrict prev = prev_.data();
   const std::uint32_t planes = planes_;

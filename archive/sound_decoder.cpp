@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "cpu_dispatch.h"
+
 namespace ace {
 namespace {
 
@@ -143,7 +145,7 @@ __attribute__((always_inline)) inline void SoundDecoder::Update(Channel& c, int 
   c.delta[0] = t;
 }
 
-SoundDecoder::Result SoundDecoder::Decode(BitReader& br, std::uint64_t index,
+ACE_DISPATCHED SoundDecoder::Result SoundDecoder::Decode(BitReader& br, std::uint64_t index,
                                           std::uint8_t* __restrict out, std::size_t capacity,
                                           std::size_t& produced) {
   BitCursor bits(br);
