@@ -155,3 +155,71 @@ TEST(WidthTable, TheLibraryReadsBackTheCodeWeAssign) {
     EXPECT_EQ(used, static_cast<int>(std::count_if(widths.begin(), widths.end(), [](auto x) { return x != 0; })));
   }
 }
+
+// Width tables as a stream may hold them, not only as our writer chooses them:
+// leading runs, runs cut short by the end, widths past the limit, a run-only small
+// code. The reader must build what the stored values describe when followed step by
+// step (decode the list, undo the differences, offset by lo), and refuse the rest.
+TEST(WidthTable, TheLibraryFollowsTheStoredValuesStepByStep) {
+  std::mt19937 rng(23);
+  int accepted = 0, refused = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const int n = 1 + static_cast<int>(rng() % 284);
+    const int hi = round % 7 == 0 ? 0 : static_cast<int>(rng() % (round % 2 ? 4 : 16));
+    const int lo = round % 2 ? 5 + static_cast<int>(rng() % 5) : static_cast<int>(rng() % 16);
+    const int runShare = static_cast<int>(rng() % 4);  // in quarters
+    // The small code: every symbol 0..hi four bits wide (one bit when it is alone).
+    const std::vector<std::uint8_t> smallWidths(static_cast<std::size_t>(hi + 1), hi == 0 ? 1 : 4);
+    const PrefixCode small = AssignCodes(smallWidths, 7);
+    std::vector<std::uint8_t> bytes;
+    BitWriter w(bytes);
+    w.Put(static_cast<std::uint32_t>(n - 1), 9);
+    w.Put(static_cast<std::uint32_t>(lo), 4);
+    w.Put(static_cast<std::uint32_t>(hi), 4);
+    for (auto sw : smallWidths) w.Put(sw, 3);
+    std::vector<int> values;  // the list as stored
+    while (static_cast<int>(values.size()) < n) {
+      if (hi == 0 || static_cast<int>(rng() % 4) < runShare) {
+        const int run = 4 + static_cast<int>(rng() % 16);
+        w.Put(small.bits[static_cast<std::size_t>(hi)], small.width[static_cast<std::size_t>(hi)]);
+        w.Put(static_cast<std::uint32_t>(run - 4), 4);
+        for (int k = 0; k < run && static_cast<int>(values.size()) < n; ++k) values.push_back(0);
+      } else {
+        const int s = static_cast<int>(rng() % static_cast<std::uint32_t>(hi));
+        w.Put(small.bits[static_cast<std::size_t>(s)], small.width[static_cast<std::size_t>(s)]);
+        values.push_back(s);
+      }
+    }
+    w.Put(0x5A5, 12);
+    w.PadToWord();
+
+    std::vector<int> widths(values.size());
+    bool withinLimit = true;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      int v = values[k];
+      if (hi > 0 && k > 0) v = (v + widths[k - 1]) % hi;
+      widths[k] = v;
+    }
+    for (int& x : widths) {
+      if (x != 0) x += lo;
+      withinLimit = withinLimit && x <= 11;
+    }
+    ace::HuffmanTable expected;
+    const bool expectOk = withinLimit && expected.Build(widths, 11);
+
+    ace::MemorySource src(bytes.data(), bytes.size());
+    ace::BitReader br(&src);
+    ace::HuffmanTable table;
+    ASSERT_EQ(ace::ReadCode(br, 11, 284, table), expectOk) << "round " << round;
+    if (!expectOk) {
+      ++refused;
+      continue;
+    }
+    ++accepted;
+    ASSERT_EQ(br.Read(12), 0x5A5u) << "round " << round;
+    for (std::uint32_t i = 0; i < 2048; ++i) ASSERT_EQ(table.entry(i), expected.entry(i)) << "round " << round;
+  }
+  // Both outcomes are exercised in quantity.
+  EXPECT_GT(accepted, 300);
+  EXPECT_GT(refused, 300);
+}
