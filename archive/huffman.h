@@ -68,7 +68,7 @@ class HuffmanTable {
   // Builds from widths already checked, packed as width << 16 | symbol; `used`
   // counts the nonzero widths. Sorts v in place.
   bool BuildPacked(std::uint32_t* v, int n, int used);
-  // A refused code: one unassigned entry answers every lookup.
+  // A refused code: a one-bit table whose two unassigned entries answer every lookup.
   bool Refuse() {
     bits_ = 1;
     table_[0] = table_[1] = kUnassigned;

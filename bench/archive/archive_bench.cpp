@@ -22,6 +22,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ace_writer.h"
@@ -270,12 +271,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 }  // namespace
 
-#define ARCHIVE_BENCHMARK(f) \
-  BENCHMARK(f)                                                                                   \
-      ->Unit(benchmark::kMillisecond)                                                            \
-      ->MinTime(0.2)                                                                             \
-      ->Repetitions(kRepetitions)                                                                \
-      ->ComputeStatistics("min", Fastest)                                                    \
+#define ARCHIVE_BENCHMARK(f)            \
+  BENCHMARK(f)                          \
+      ->Unit(benchmark::kMillisecond)     \
+      ->MinTime(0.2)                      \
+      ->Repetitions(kRepetitions)         \
+      ->ComputeStatistics("min", Fastest) \
       ->ReportAggregatesOnly()
 ARCHIVE_BENCHMARK(AceDecodeCorpus);
 ARCHIVE_BENCHMARK(ZlibInflateSameBytes);
@@ -297,11 +298,12 @@ int main(int argc, char** argv) {
   // a ratio is the inverse ratio of their times. Wall clock is shown too: it is
   // what counts for the copy, which mostly waits on the file system.
   auto ratio = [&](const char* a, const char* b) {
-    for (const char* statistic : {"min", "median"}) {
+    const std::pair<const char*, const char*> statistics[] = {{"min", "fastest repetitions"},
+                                                              {"median", "median repetitions"}};
+    for (const auto& [statistic, label] : statistics) {
       auto& t = reporter.times[statistic];
       if (!t.count(a) || !t.count(b)) return;
-      std::printf("%s / %s = %.2f (CPU time, %s; wall clock %.2f)\n", a, b, t[b].cpu / t[a].cpu,
-                  statistic == std::string("min") ? "fastest repetitions" : "median repetitions",
+      std::printf("%s / %s = %.2f (CPU time, %s; wall clock %.2f)\n", a, b, t[b].cpu / t[a].cpu, label,
                   t[b].wall / t[a].wall);
     }
   };
