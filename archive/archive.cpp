@@ -174,7 +174,7 @@ Status Archive::Process(Operation op, const std::string& destination) {
       FinishPending();
       return s;
     }
-    if (s == Status::Ok) s = file.Create(dest, parts);
+    if (s == Status::Ok) s = file.Create(dest, parts, header_.origSize);
     if (s != Status::Ok) {
       FinishPending();  // in a solid archive the entry is still decoded, into nothing
       return s;

@@ -52,14 +52,21 @@ class PendingFile {
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
-  Status Create(Destination& dest, const std::vector<std::string>& parts);
+  // `expectedSize` is the size the entry declares: space for it is reserved ahead
+  // of the writes (see Write), which never changes what a write reports.
+  Status Create(Destination& dest, const std::vector<std::string>& parts, std::uint64_t expectedSize = 0);
   Status Write(const std::uint8_t* data, std::size_t size);
   // Sets the time stamp and attributes, and renames the file into place.
   Status Commit(std::uint32_t dosTime, bool readOnly);
   void Discard();
 
  private:
+  void ReserveFor(std::size_t size);
+
   WriteFunction write_;
+  std::uint64_t expected_ = 0;  // declared size, 0 once reserving stops
+  std::uint64_t written_ = 0;
+  std::uint64_t reserved_ = 0;  // bytes from the start for which space is reserved
   int dirFd_ = -1;
   int fd_ = -1;
   std::string tempName_;

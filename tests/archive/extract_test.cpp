@@ -1,9 +1,11 @@
 // Extraction through the callbacks and onto real folders: volumes, pieces, cancel,
 // replacing files, full disks, time stamps, unsafe names and damaged input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 
@@ -294,6 +296,77 @@ TEST(Targets, FullDiskAndOtherWriteErrors) {
     EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
     EXPECT_EQ(ace::ToApiCode(expected), error == EIO ? ACE_ERR_WRITE : ACE_ERR_FULL);
   }
+}
+
+// Space taken by the file being written beyond the bytes written so far, at its
+// largest over all the writes of an entry.
+std::int64_t g_mostAhead = 0;
+ssize_t MeasuringWrite(int fd, const void* data, std::size_t size) {
+  struct stat st;
+  if (::fstat(fd, &st) == 0) {
+    g_mostAhead = std::max<std::int64_t>(g_mostAhead, std::int64_t(st.st_blocks) * 512 - st.st_size);
+  }
+  return ::write(fd, data, size);
+}
+
+std::string PatternBytes(std::size_t n) {
+  std::string data(n, '\0');
+  std::uint32_t v = 99;
+  for (char& c : data) {
+    v = v * 1664525u + 1013904223u;
+    c = char(v >> 24);
+  }
+  return data;
+}
+
+TEST(LargeFiles, SpaceIsReservedAheadAndNothingIsLeftPastTheEnd) {
+  TempDir dir;
+  {
+    // Without reservation on this file system there is nothing to check.
+    const int fd = ::open((dir.path() / "probe").c_str(), O_WRONLY | O_CREAT, 0644);
+    const bool reserves = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, 1 << 20) == 0;
+    ::close(fd);
+    fs::remove(dir.path() / "probe");
+    if (!reserves) GTEST_SKIP() << "the temporary folder's file system cannot reserve space";
+  }
+  const std::string data = PatternBytes((20u << 20) + 12345);  // more than two reservation steps
+  WriteFile(dir.path() / "big.ace", BuildArchive({{"big.bin", data}}));
+  TempDir dest;
+  g_mostAhead = 0;
+  ace::ArchiveOptions options;
+  options.write = MeasuringWrite;
+  ace::Archive a(options);
+  ASSERT_EQ(a.Open((dir.path() / "big.ace").string()), ace::Status::Ok);
+  ace::Entry e;
+  ASSERT_EQ(a.ReadHeader(e), ace::Status::Ok);
+  ASSERT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Ok);
+  EXPECT_GE(g_mostAhead, std::int64_t(1) << 20);  // reserved before it was written
+  EXPECT_EQ(ReadFile(dest.path() / "big.bin"), data);
+  struct stat st;
+  ASSERT_EQ(::stat((dest.path() / "big.bin").c_str(), &st), 0);
+  EXPECT_EQ(std::uint64_t(st.st_size), data.size());
+  EXPECT_LT(std::int64_t(st.st_blocks) * 512, std::int64_t(data.size()) + (64 << 10));
+}
+
+TEST(LargeFiles, ASizeTheArchiveLiesAboutReservesLittleAndLeavesNothing) {
+  TempDir dir;
+  // Declares 1 GiB of output but holds 3 MiB of stored data.
+  TestEntry entry{"lie.bin", PatternBytes(3u << 20)};
+  entry.declaredSize = 1u << 30;
+  WriteFile(dir.path() / "lie.ace", BuildArchive({entry}));
+  TempDir dest;
+  WriteFile(dest.path() / "lie.bin", "old");
+  g_mostAhead = 0;
+  ace::ArchiveOptions options;
+  options.write = MeasuringWrite;
+  ace::Archive a(options);
+  ASSERT_EQ(a.Open((dir.path() / "lie.ace").string()), ace::Status::Ok);
+  ace::Entry e;
+  ASSERT_EQ(a.ReadHeader(e), ace::Status::Ok);
+  EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::ReadFailed);
+  EXPECT_LE(g_mostAhead, std::int64_t(9) << 20);  // one first step, not the declared size
+  EXPECT_EQ(ReadFile(dest.path() / "lie.bin"), "old");
+  EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
 }
 
 TEST(Targets, FilesAndFoldersGetTheEntryTimes) {

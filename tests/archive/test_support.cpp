@@ -153,7 +153,7 @@ std::string BuildArchive(const std::vector<TestEntry>& entries, std::uint16_t ma
     h.push_back(1);
     Put16(h, 0x0001 | e.extraFlags);
     Put32(h, std::uint32_t(e.data.size()));
-    Put32(h, std::uint32_t(e.data.size()));
+    Put32(h, e.declaredSize ? e.declaredSize : std::uint32_t(e.data.size()));
     Put32(h, e.fileTime);
     Put32(h, e.attributes);
     const auto* p = reinterpret_cast<const std::uint8_t*>(e.data.data());

@@ -41,6 +41,7 @@ struct TestEntry {
   std::uint8_t method = 0;
   std::uint32_t crcOverride = 0;
   bool useCrcOverride = false;
+  std::uint32_t declaredSize = 0;  // original size in the header; 0: the data's
 };
 
 // A complete single-volume archive of stored entries.
