@@ -247,7 +247,7 @@ void PlainFileCopy(benchmark::State& state) {
 // the others, so that a slow spell of a shared machine falls on both sides of a
 // ratio. The ratios compare the fastest repetitions (slow spells only ever add
 // time) and, beside them, the medians.
-constexpr int kRepetitions = 9;
+constexpr int kRepetitions = 21;
 
 double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
@@ -274,7 +274,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 #define ARCHIVE_BENCHMARK(f)            \
   BENCHMARK(f)                          \
       ->Unit(benchmark::kMillisecond)     \
-      ->MinTime(0.2)                      \
+      ->MinTime(0.1)                      \
       ->Repetitions(kRepetitions)         \
       ->ComputeStatistics("min", Fastest) \
       ->ReportAggregatesOnly()
