@@ -53,7 +53,7 @@ class PendingFile {
   PendingFile& operator=(const PendingFile&) = delete;
 
   // `expectedSize` is the size the entry declares: space for it is reserved ahead
-  // of the writes (see Write), which never changes what a write reports.
+  // of the writes (see ReserveFor), which never changes what a write reports.
   Status Create(Destination& dest, const std::vector<std::string>& parts, std::uint64_t expectedSize = 0);
   Status Write(const std::uint8_t* data, std::size_t size);
   // Sets the time stamp and attributes, and renames the file into place.
