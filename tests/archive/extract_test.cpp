@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 
 #include "archive.h"
 #include "test_support.h"
@@ -273,6 +274,28 @@ TEST(Targets, FileWhereAFolderShouldBeIsAnOpenErrorNotAnUnsafeName) {
   EXPECT_EQ(ReadFile(dest.path() / "sub"), "a file, not a folder");
 }
 
+// Opens `archive`, reads its first header and extracts that entry to `dest` with
+// `write` in place of the system's write; nothing when opening or reading the
+// header fails (reported as a failure of the test).
+std::optional<ace::Status> ExtractFirstEntry(const fs::path& archive, const std::string& dest,
+                                             ace::WriteFunction write) {
+  ace::ArchiveOptions options;
+  options.write = write;
+  ace::Archive a(options);
+  const ace::Status opened = a.Open(archive.string());
+  if (opened != ace::Status::Ok) {
+    ADD_FAILURE() << "cannot open " << archive << ": " << int(opened);
+    return std::nullopt;
+  }
+  ace::Entry e;
+  const ace::Status read = a.ReadHeader(e);
+  if (read != ace::Status::Ok) {
+    ADD_FAILURE() << "cannot read the first header of " << archive << ": " << int(read);
+    return std::nullopt;
+  }
+  return a.Process(ace::Operation::Extract, dest);
+}
+
 int g_failWith = 0;  // errno the failing write reports
 ssize_t FailingWrite(int, const void*, std::size_t) {
   errno = g_failWith;
@@ -285,13 +308,7 @@ TEST(Targets, FullDiskAndOtherWriteErrors) {
     TempDir dest;
     WriteFile(dest.path() / "CHANGES.LOG", "old");
     g_failWith = error;
-    ace::ArchiveOptions options;
-    options.write = FailingWrite;
-    ace::Archive a(options);
-    ASSERT_EQ(a.Open((kCorpus / "v1/onefile.ace").string()), ace::Status::Ok);
-    ace::Entry e;
-    ASSERT_EQ(a.ReadHeader(e), ace::Status::Ok);
-    EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), expected) << error;
+    EXPECT_EQ(ExtractFirstEntry(kCorpus / "v1/onefile.ace", dest.dest(), FailingWrite), expected) << error;
     EXPECT_EQ(ReadFile(dest.path() / "CHANGES.LOG"), "old");
     EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
     EXPECT_EQ(ace::ToApiCode(expected), error == EIO ? ACE_ERR_WRITE : ACE_ERR_FULL);
@@ -333,13 +350,7 @@ TEST(LargeFiles, SpaceIsReservedAheadAndNothingIsLeftPastTheEnd) {
   WriteFile(dir.path() / "big.ace", BuildArchive({{"big.bin", data}}));
   TempDir dest;
   g_mostAhead = 0;
-  ace::ArchiveOptions options;
-  options.write = MeasuringWrite;
-  ace::Archive a(options);
-  ASSERT_EQ(a.Open((dir.path() / "big.ace").string()), ace::Status::Ok);
-  ace::Entry e;
-  ASSERT_EQ(a.ReadHeader(e), ace::Status::Ok);
-  ASSERT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Ok);
+  ASSERT_EQ(ExtractFirstEntry(dir.path() / "big.ace", dest.dest(), MeasuringWrite), ace::Status::Ok);
   EXPECT_GE(g_mostAhead, std::int64_t(1) << 20);  // reserved before it was written
   EXPECT_EQ(ReadFile(dest.path() / "big.bin"), data);
   struct stat st;
@@ -357,13 +368,7 @@ TEST(LargeFiles, ASizeTheArchiveLiesAboutReservesLittleAndLeavesNothing) {
   TempDir dest;
   WriteFile(dest.path() / "lie.bin", "old");
   g_mostAhead = 0;
-  ace::ArchiveOptions options;
-  options.write = MeasuringWrite;
-  ace::Archive a(options);
-  ASSERT_EQ(a.Open((dir.path() / "lie.ace").string()), ace::Status::Ok);
-  ace::Entry e;
-  ASSERT_EQ(a.ReadHeader(e), ace::Status::Ok);
-  EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::ReadFailed);
+  EXPECT_EQ(ExtractFirstEntry(dir.path() / "lie.ace", dest.dest(), MeasuringWrite), ace::Status::ReadFailed);
   EXPECT_LE(g_mostAhead, std::int64_t(9) << 20);  // one first step, not the declared size
   EXPECT_EQ(ReadFile(dest.path() / "lie.bin"), "old");
   EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
