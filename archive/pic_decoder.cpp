@@ -136,7 +136,7 @@ ACE_DISPATCHED bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
     const int ctx = std::abs(int(n >> 16) - 512 + Quantise(aboveLeft - b));
     Context& cx = table[ctx];
     const int uses = ++cx.uses;
-    const int k = RiceParameter(cx.average, uses);
+    const int k = cx.rice;
     if (k > 24) return false;
     // The residual's Golomb-Rice code in one look when all of it is among the bits
     // at hand: k plain bits, then ones ended by a zero.
@@ -162,6 +162,8 @@ ACE_DISPATCHED bool PicDecoder::DecodePlane(BitReader& br, std::uint32_t p) {
       cx.uses = 64;
       cx.average >>= 1;
     }
+    // Worked out now, while the next pixel's context is still being found.
+    cx.rice = RiceParameter(cx.average, cx.uses + 1);
     // The four counters side by side, one byte each: none passes 127 + 8 before
     // the halving, so the bytes never carry into each other.
     std::uint32_t errors =

@@ -33,6 +33,9 @@ class PicDecoder {
     int average = 4;
     int predictor = 0;
     std::uint32_t errors = 0;  // four error counters, counter i in byte i
+    // The Rice parameter of its next use, RiceParameter(average, uses + 1), kept up
+    // to date so that a pixel need not wait for it: bitlen(4 / 1) when fresh.
+    int rice = 3;
   };
   template <int kKind>
   bool DecodePlane(BitReader& br, std::uint32_t plane);
