@@ -42,13 +42,21 @@ class SoundDecoder {
     std::uint32_t count = 0;
   };
 
-  Result NextByte(BitCursor& br, std::uint64_t indexInSection, int& out);
+  // The next byte of channel c (number ch).
+  Result NextByte(BitCursor& br, Channel& c, int ch, int& out);
   int ReadSymbol(BitCursor& br, int model);
   __attribute__((noinline)) bool ReadGroup(BitCursor& br);
   void Update(Channel& c, int predicted, int outByte);
 
+  // Decode for the modes whose bytes go to channels kC0..kC3 in turn, and for the
+  // one-channel mode.
+  template <int kC0, int kC1, int kC2, int kC3>
+  Result DecodeInPattern(BitCursor& bits, std::uint64_t index, std::uint8_t* out, std::size_t capacity,
+                         std::size_t& produced);
+  Result DecodeOneChannel(BitCursor& bits, std::uint8_t* out, std::size_t capacity, std::size_t& produced);
+
+  int mode_;
   int channels_;
-  std::array<int, 4> map_;
   std::array<HuffmanTable, 9> models_;
   std::array<Channel, 3> state_;
   std::uint32_t groupCount_ = 0;
