@@ -117,6 +117,21 @@ class BitCursor {
     }
     FillThroughReader();
   }
+  // Makes at least 32 bits available while the buffer has eight bytes left, like
+  // Fill but without a branch on the count: before each symbol of a decode loop,
+  // where the lengths of the codes just read make that branch hard to guess.
+  // Elsewhere it falls back to Fill.
+  void TopUp() {
+    if (end_ - next_ >= 8) [[likely]] {
+      const std::uint64_t word = LittleEndianWord(next_);
+      const std::uint64_t low = count_ <= 32 ? ~std::uint64_t{0} : 0;
+      bits_ |= (word << ((32 - count_) & 63)) & low;
+      next_ += low & 4;
+      count_ += int(low & 32);
+      return;
+    }
+    if (count_ <= 32) FillThroughReader();
+  }
   bool overflow() const { return overflow_; }
   BitReader& reader() { return br_; }
 

@@ -43,6 +43,7 @@ ACE_DISPATCHED Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint6
       groupCount = groupCount_;
     }
     --groupCount;
+    bits.TopUp();
     const int s = main_.Decode(bits);
     if (s < 0) {
       result = Stop::Error;

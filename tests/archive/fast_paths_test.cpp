@@ -500,8 +500,9 @@ class TricklingSource final : public ace::ByteSource {
   std::mt19937 rng_;
 };
 
-// A cursor reads what the reader itself reads, through refills, hand-overs to
-// the reader and back, and past the end of the data.
+// A cursor reads what the reader itself reads, through refills (with and without
+// the branch on the count), hand-overs to the reader and back, and past the end of
+// the data.
 TEST(FastCursor, ReadsWhatTheReaderReads) {
   std::mt19937 rng(5);
   for (int round = 0; round < 3000; ++round) {
@@ -515,7 +516,7 @@ TEST(FastCursor, ReadsWhatTheReaderReads) {
     ace::BitCursor cursor(viaCursor);
     for (int op = 0; op < 200; ++op) {
       const int n = int(rng() % 33);
-      switch (rng() % 5) {
+      switch (rng() % 6) {
         case 0:
           ASSERT_EQ(cursor.Peek(n), plain.Peek(n)) << "round " << round << " op " << op;
           break;
@@ -530,6 +531,20 @@ TEST(FastCursor, ReadsWhatTheReaderReads) {
           // Reading by hand: at most the bits at hand.
           cursor.Ensure33();
           const int k = std::min(n, cursor.available());
+          const std::uint32_t top = std::uint32_t((cursor.window() >> 1) >> (63 - k));
+          ASSERT_EQ(top, plain.Peek(k)) << "round " << round << " op " << op;
+          cursor.Consume(k);
+          plain.Skip(k);
+          break;
+        }
+        case 4: {
+          // Topped up without the branch on the count: 32 bits at hand at least,
+          // unless the data ends first.
+          cursor.TopUp();
+          const int k = std::min(n, cursor.available());
+          if (k < n) {
+            ASSERT_EQ(plain.Peek(32) << k, 0u) << "round " << round << " op " << op;
+          }
           const std::uint32_t top = std::uint32_t((cursor.window() >> 1) >> (63 - k));
           ASSERT_EQ(top, plain.Peek(k)) << "round " << round << " op " << op;
           cursor.Consume(k);
