@@ -31,6 +31,10 @@ ACE_DISPATCHED Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint6
   DistanceHistory history = history_;
   BitCursor bits(br_);
   Stop result = Stop::Limit;
+  // Copies may then write a few bytes past a match (see CopyWithSlack) while the
+  // entry's own output still overwrites them: no match reaches them before, and
+  // none after the entry finds them changed.
+  const bool withSlack = dictionarySize <= LzWindow::kSize - LzWindow::kSlack;
   while (pos < softStop && !bits.overflow()) {
     if (groupCount == 0) {
       bits.Commit();
@@ -84,7 +88,11 @@ ACE_DISPATCHED Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint6
       result = Stop::Error;
       break;
     }
-    LzWindow::CopyWithin(data, std::uint32_t(pos) & LzWindow::kMask, std::uint32_t(distance), length);
+    if (withSlack && length + 16 <= hardStop - pos) {
+      LzWindow::CopyWithSlack(data, std::uint32_t(pos) & LzWindow::kMask, std::uint32_t(distance), length);
+    } else {
+      LzWindow::CopyWithin(data, std::uint32_t(pos) & LzWindow::kMask, std::uint32_t(distance), length);
+    }
     pos += length;
   }
   if (result == Stop::Limit && bits.overflow()) result = Stop::Error;

@@ -82,6 +82,27 @@ class LzWindow {
     }
   }
 
+  // The same copy (of at least one byte) for decoders whose matches cannot reach
+  // as far back as a whole window less kSlack bytes: a match's last 16-byte move
+  // may then write up to 15 bytes past its end, into history no match can reach
+  // any more, which the next bytes overwrite. Moving whole 16-byte pieces spares
+  // the branches on the length, which the data makes hard to guess.
+  static constexpr std::uint32_t kSlack = 64;
+  __attribute__((always_inline)) static void CopyWithSlack(std::uint8_t* data, std::uint32_t dst,
+                                                           std::uint32_t distance, std::uint32_t length) {
+    const std::uint32_t src = (dst - distance) & kMask;
+    if (distance >= 16 && dst + length + 16 <= kSize && src + length + 16 <= kSize) [[likely]] {
+      std::uint8_t* o = data + dst;
+      const std::uint8_t* i = data + src;
+      // Each piece reads only bytes already final: they end at least 16 bytes
+      // before the piece written.
+      std::memcpy(o, i, 16);
+      for (std::uint32_t k = 16; k < length; k += 16) std::memcpy(o + k, i + k, 16);
+      return;
+    }
+    CopyWithin(data, dst, distance, length);
+  }
+
   // Calls f(pointer, size) for the one or two contiguous spans of [from, to); the
   // range must still be in the window (to - from <= kSize).
   template <class F>

@@ -421,6 +421,44 @@ TEST(FastCopy, MatchesAreCopiedAsByteByByte) {
   EXPECT_EQ(fast, slow);
 }
 
+// The copy with slack writes a match (of at least one byte) as byte by byte, may
+// change at most the 15 bytes after it, and nothing before it or further on.
+TEST(FastCopy, CopiesWithSlackChangeAtMostFifteenBytesPast) {
+  const std::uint32_t size = ace::LzWindow::kSize;
+  const std::uint32_t mask = ace::LzWindow::kMask;
+  Bytes fast = RandomBytes(size, 23);
+  Bytes slow = fast;
+  std::mt19937 rng(24);
+  auto check = [&](std::uint32_t dst, std::uint32_t distance, std::uint32_t length) {
+    ace::LzWindow::CopyWithSlack(fast.data(), dst, distance, length);
+    const std::uint32_t src = (dst - distance) & mask;
+    for (std::uint32_t k = 0; k < length; ++k) slow[(dst + k) & mask] = slow[(src + k) & mask];
+    for (std::uint32_t k = 0; k < length + 96; ++k) {
+      const std::uint32_t at = (dst - 32 + k) & mask;
+      if (k >= 32 + length && k < 32 + length + 15) {
+        slow[at] = fast[at];  // the slack: anything may be left there
+        continue;
+      }
+      ASSERT_EQ(fast[at], slow[at]) << "dst " << dst << " distance " << distance << " length " << length;
+    }
+  };
+  for (std::uint32_t distance = 1; distance <= 40; ++distance) {
+    for (std::uint32_t length = 1; length <= 70; ++length) {
+      check(1000 + distance * 100, distance, length);
+      if (HasFatalFailure()) return;
+    }
+  }
+  for (int round = 0; round < 20000; ++round) {
+    std::uint32_t dst = rng() % size;
+    if (round % 4 == 0) dst = size - 1 - rng() % 300;  // wraps at the end
+    std::uint32_t distance = 1 + rng() % (round % 3 == 0 ? 64 : size - ace::LzWindow::kSlack);
+    const std::uint32_t length = 2 + rng() % (round % 5 == 0 ? 1000 : 20);
+    check(dst, distance, length);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_EQ(fast, slow);
+}
+
 }  // namespace
 
 namespace {
