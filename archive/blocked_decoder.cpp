@@ -19,8 +19,9 @@ enum Mode { kLz77 = 0, kDelta = 1, kExe = 2, kSound8 = 3, kSound32B = 6, kPic = 
 
 // An EXE section longer than this is filtered before its end is known, with the
 // operand width of its own instruction, so that its bytes never leave the window
-// unfiltered. ACE's EXE sections are far shorter.
-constexpr std::uint64_t kExeHoldLimit = LzWindow::kSize - (1u << 20);
+// unfiltered (well inside the window). ACE's EXE sections are far shorter.
+constexpr std::uint64_t kExeHoldLimit = 3u << 20;
+static_assert(kExeHoldLimit < LzWindow::kSize - (1u << 20));
 
 class BlockedDecoder final : public EntryDecoder {
  public:

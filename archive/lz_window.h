@@ -1,6 +1,8 @@
-// The history shared by all entries of an archive: a circular buffer of 4 MiB (the
-// largest dictionary). pos() counts every byte ever put in, so positions stay
-// comparable across entries of a solid stream.
+// The history shared by all entries of an archive: a circular buffer of 8 MiB,
+// twice the largest dictionary, so that every dictionary leaves the copies their
+// slack (see CopyWithSlack). pos() counts every byte ever put in, so positions stay
+// comparable across entries of a solid stream. Only the pages the entries reach
+// are ever touched.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,7 @@ namespace ace {
 
 class LzWindow {
  public:
-  static constexpr std::uint32_t kSize = 1u << 22;
+  static constexpr std::uint32_t kSize = 1u << 23;
   static constexpr std::uint32_t kMask = kSize - 1;
 
   // Not cleared: every copy is checked to reach only bytes written before it.

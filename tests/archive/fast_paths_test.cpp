@@ -284,7 +284,7 @@ TEST(FastSound, ResumesAnywhereInTheChannelPattern) {
 }
 
 // A stored entry larger than the window moves past its early bytes; the window
-// must still end holding exactly the entry's last 4 MiB, at the right positions.
+// must still end holding the entry's last window of bytes, each at its position.
 TEST(FastStored, LargeEntryLeavesItsLastWindowOfBytes) {
   const Bytes data = RandomBytes(ace::LzWindow::kSize + 3 * 100000 + 17, 5);
   for (std::size_t piece : {std::size_t(65536), std::size_t(100000), std::size_t(1) << 20}) {
