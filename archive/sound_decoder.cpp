@@ -151,7 +151,7 @@ __attribute__((always_inline)) inline SoundDecoder::Result SoundDecoder::DecodeI
   Channel c0 = state_[0], c1 = state_[1], c2 = state_[2];
   std::size_t n = 0;
   Result r = Result::Byte;
-  auto step = [&](auto channel) {
+  auto step = [&](auto channel) __attribute__((always_inline)) {
     constexpr int kChannel = decltype(channel)::value;
     Channel& c = kChannel == 0 ? c0 : kChannel == 1 ? c1 : c2;
     if (n == capacity) return false;
