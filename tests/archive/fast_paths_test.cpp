@@ -384,58 +384,26 @@ TEST(FastCrc, AgreesWithTheTableAtEveryLengthAndOffset) {
 
 namespace {
 
-// Match copies against the byte-by-byte rule, also next to the buffer's end (where
-// they wrap) and for every short length and distance; nothing beyond the match may
-// change, since those bytes are the oldest history.
-TEST(FastCopy, MatchesAreCopiedAsByteByByte) {
-  const std::uint32_t size = ace::LzWindow::kSize;
-  Bytes fast = RandomBytes(size, 21);
-  Bytes slow = fast;
-  std::mt19937 rng(22);
-  auto check = [&](std::uint32_t dst, std::uint32_t distance, std::uint32_t length) {
-    ace::LzWindow::CopyWithin(fast.data(), dst, distance, length);
-    const std::uint32_t src = (dst - distance) & ace::LzWindow::kMask;
-    for (std::uint32_t k = 0; k < length; ++k) {
-      slow[(dst + k) & ace::LzWindow::kMask] = slow[(src + k) & ace::LzWindow::kMask];
-    }
-    for (std::uint32_t k = 0; k < length + 64; ++k) {
-      const std::uint32_t at = (dst - 32 + k) & ace::LzWindow::kMask;
-      ASSERT_EQ(fast[at], slow[at]) << "dst " << dst << " distance " << distance << " length " << length;
-    }
-  };
-  for (std::uint32_t distance = 1; distance <= 40; ++distance) {
-    for (std::uint32_t length = 0; length <= 40; ++length) {
-      check(1000 + distance * 100, distance, length);
-      if (HasFatalFailure()) return;
-    }
-  }
-  for (int round = 0; round < 20000; ++round) {
-    std::uint32_t dst = rng() % size;
-    if (round % 4 == 0) dst = size - 1 - rng() % 300;  // wraps at the end
-    std::uint32_t distance = 1 + rng() % (round % 3 == 0 ? 64 : size);
-    if (round % 100 == 0) distance = size;  // the whole window back
-    const std::uint32_t length = 2 + rng() % (round % 5 == 0 ? 1000 : 20);
-    check(dst, distance, length);
-    if (HasFatalFailure()) return;
-  }
-  EXPECT_EQ(fast, slow);
-}
-
-// The copy with slack writes a match (of at least one byte) as byte by byte, may
-// change at most the 15 bytes after it, and nothing before it or further on.
-TEST(FastCopy, CopiesWithSlackChangeAtMostFifteenBytesPast) {
+// Checks a match copy against the byte-by-byte rule, also next to the buffer's end
+// (where matches wrap) and for every short length and distance: the copy may leave
+// anything in the `slack` bytes after a match and must change nothing else, since
+// the bytes after a match are the oldest history. Copies with slack take matches
+// of at least one byte that reach back less than a whole window less its slack.
+void CheckCopies(void (*copy)(std::uint8_t*, std::uint32_t, std::uint32_t, std::uint32_t), std::uint32_t slack,
+                 std::uint32_t seed) {
   const std::uint32_t size = ace::LzWindow::kSize;
   const std::uint32_t mask = ace::LzWindow::kMask;
-  Bytes fast = RandomBytes(size, 23);
+  const std::uint32_t farthest = slack ? size - ace::LzWindow::kSlack : size;
+  Bytes fast = RandomBytes(size, seed);
   Bytes slow = fast;
-  std::mt19937 rng(24);
+  std::mt19937 rng(seed + 1);
   auto check = [&](std::uint32_t dst, std::uint32_t distance, std::uint32_t length) {
-    ace::LzWindow::CopyWithSlack(fast.data(), dst, distance, length);
+    copy(fast.data(), dst, distance, length);
     const std::uint32_t src = (dst - distance) & mask;
     for (std::uint32_t k = 0; k < length; ++k) slow[(dst + k) & mask] = slow[(src + k) & mask];
     for (std::uint32_t k = 0; k < length + 96; ++k) {
       const std::uint32_t at = (dst - 32 + k) & mask;
-      if (k >= 32 + length && k < 32 + length + 15) {
+      if (k >= 32 + length && k < 32 + length + slack) {
         slow[at] = fast[at];  // the slack: anything may be left there
         continue;
       }
@@ -443,21 +411,26 @@ TEST(FastCopy, CopiesWithSlackChangeAtMostFifteenBytesPast) {
     }
   };
   for (std::uint32_t distance = 1; distance <= 40; ++distance) {
-    for (std::uint32_t length = 1; length <= 70; ++length) {
+    for (std::uint32_t length = slack ? 1 : 0; length <= 70; ++length) {
       check(1000 + distance * 100, distance, length);
-      if (HasFatalFailure()) return;
+      if (::testing::Test::HasFatalFailure()) return;
     }
   }
   for (int round = 0; round < 20000; ++round) {
     std::uint32_t dst = rng() % size;
     if (round % 4 == 0) dst = size - 1 - rng() % 300;  // wraps at the end
-    std::uint32_t distance = 1 + rng() % (round % 3 == 0 ? 64 : size - ace::LzWindow::kSlack);
+    std::uint32_t distance = 1 + rng() % (round % 3 == 0 ? 64 : farthest);
+    if (round % 100 == 0) distance = farthest;  // as far back as allowed
     const std::uint32_t length = 2 + rng() % (round % 5 == 0 ? 1000 : 20);
     check(dst, distance, length);
-    if (HasFatalFailure()) return;
+    if (::testing::Test::HasFatalFailure()) return;
   }
   EXPECT_EQ(fast, slow);
 }
+
+TEST(FastCopy, MatchesAreCopiedAsByteByByte) { CheckCopies(ace::LzWindow::CopyWithin, 0, 21); }
+
+TEST(FastCopy, CopiesWithSlackChangeAtMostFifteenBytesPast) { CheckCopies(ace::LzWindow::CopyWithSlack, 15, 23); }
 
 }  // namespace
 
