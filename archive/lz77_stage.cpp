@@ -31,9 +31,10 @@ ACE_DISPATCHED Lz77Stage::Stop Lz77Stage::Run(std::uint64_t softStop, std::uint6
   DistanceHistory history = history_;
   BitCursor bits(br_);
   Stop result = Stop::Limit;
-  // Copies may then write a few bytes past a match (see CopyWithSlack) while the
-  // entry's own output still overwrites them: no match reaches them before, and
-  // none after the entry finds them changed.
+  // With a dictionary at least kSlack short of the window, a copy may write a few
+  // bytes past its match (see CopyWithSlack) where this entry's own later output
+  // overwrites them: no match can reach them before that, and nothing is left
+  // changed after it.
   const bool withSlack = dictionarySize <= LzWindow::kSize - LzWindow::kSlack;
   while (pos < softStop && !bits.overflow()) {
     if (groupCount == 0) {
