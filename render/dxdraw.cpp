@@ -158,7 +158,7 @@ void TDXDraw::ApplyPalette(const TRGBQuad (&table)[256]) {
 void TDXDraw::ApplyPalette() { ApplyPalette(ColorTable); }
 
 void TDXDraw::MakeBackSurface() {
-  FSurface.reset();
+  FreeBackSurface();
   auto surface = std::make_unique<TDirectDrawSurface>(*FDDraw);
   surface->SystemMemory = FOptions.Contains(doSystemMemory);
   const int w = std::max(FSurfaceWidth, 1), h = std::max(FSurfaceHeight, 1);
@@ -171,8 +171,14 @@ void TDXDraw::MakeBackSurface() {
   FSurface = std::move(surface);
 }
 
-void TDXDraw::FreeObjects() {
+void TDXDraw::FreeBackSurface() {
+  if (!FSurface) return;
+  FPlatform.BackSurfaceFreed();
   FSurface.reset();
+}
+
+void TDXDraw::FreeObjects() {
+  FreeBackSurface();
   FPalette.reset();
   FClipper.reset();
   FPrimary = false;

@@ -134,6 +134,7 @@ class TDXDraw {
   void Notify(TDXDrawNotifyType type);
   void ComputeNowOptions();
   void MakeBackSurface();
+  void FreeBackSurface();
   void LoadPalette(const TRGBQuad (&table)[256]);
   void FreeObjects();
 

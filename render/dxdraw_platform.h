@@ -19,6 +19,9 @@ class TDXDrawPlatform {
   virtual void WaitForVerticalBlank() = 0;        // sleep until the next refresh
   // Copies the back surface into the window at `target` (window coordinates).
   virtual void ShowFrame(const TDirectDrawSurface& back, const TRect& target) = 0;
+  // The back surface is about to be freed (finalisation, a new surface size): a side
+  // that kept a reference to it for a later copy must let it go now.
+  virtual void BackSurfaceFreed() {}
   // Loads the palette into the screen; called on 256-colour displays only.
   virtual void ApplyPalette(const TRGBQuad (&entries)[256]) {}
 };
