@@ -2,10 +2,23 @@
 
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
+#include <chrono>
+
+namespace {
+using Clock = TRefreshPacer::Clock;
+
+// A surface that is being drawn into (locked, or its canvas in use) is not copied.
+bool BeingDrawn(const TDirectDrawSurface& surface) { return surface.Locked() || surface.CanvasHeld(); }
+}  // namespace
 
 QtDXDrawPlatform::QtDXDrawPlatform(TDXDrawWidget& widget, std::optional<TPixelFormat> format)
     : widget_(widget), format_(format ? *format : ScreenFormat(widget)) {
   if (const QScreen* screen = widget.screen()) pacer_.SetRefreshRate(screen->refreshRate());
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  // Tied to the widget as well, so that it cannot fire into a window that is gone.
+  QObject::connect(&timer_, &QTimer::timeout, &widget_, [this] { ShowDeferred(); });
 }
 
 TPixelFormat QtDXDrawPlatform::ScreenFormat(const QWidget& widget) {
@@ -26,21 +39,79 @@ void QtDXDrawPlatform::WaitForVerticalBlank() {
   // for with a sleep, never by spinning.
   if (const QScreen* screen = widget_.screen(); screen && !fixedRate_) pacer_.SetRefreshRate(screen->refreshRate());
   ++waits_;
-  if (dropLateFrames_) {
-    const auto now = TRefreshPacer::Clock::now();
-    dropNext_ = pacer_.ShowTime(now) > now;
-    if (!dropNext_) pacer_.Shown(now);
+  if (deferLateFrames_) {
+    const Clock::time_point now = Clock::now();
+    showAt_ = pacer_.ShowTime(now);
+    deferNext_ = showAt_ > now;
+    if (!deferNext_) pacer_.Shown(now);
     return;
   }
   pacer_.WaitForRefresh();
 }
 
 void QtDXDrawPlatform::ShowFrame(const TDirectDrawSurface& back, const TRect& target) {
-  if (dropNext_) {
-    dropNext_ = false;
-    ++dropped_;
+  if (deferNext_) {
+    deferNext_ = false;
+    ++deferred_;
+    // A frame already pending keeps its timer: it will copy this newer state.
+    if (!pending_) ArmTimer(showAt_);
+    pending_ = &back;
+    pendingTarget_ = target;
     return;
   }
+  // Shown at once, this frame is the newest state: one that waits is superseded.
+  DropPending();
+  Copy(back, target);
+}
+
+void QtDXDrawPlatform::BackSurfaceFreed() { DropPending(); }
+
+void QtDXDrawPlatform::SetDeferLateFrames(bool defer) {
+  if (!defer) FlushPendingFrame();
+  deferLateFrames_ = defer;
+  deferNext_ = false;
+}
+
+void QtDXDrawPlatform::FlushPendingFrame() {
+  if (!pending_ || BeingDrawn(*pending_)) return;  // the timer tries again
+  timer_.stop();
+  pacer_.WaitForRefresh();
+  const TDirectDrawSurface& back = *pending_;
+  pending_ = nullptr;
+  Copy(back, pendingTarget_);
+}
+
+void QtDXDrawPlatform::ShowDeferred() {
+  if (!pending_) return;
+  const Clock::time_point now = Clock::now();
+  const Clock::time_point when = pacer_.ShowTime(now);
+  if (when > now) {  // woke just before the refresh
+    ArmTimer(when);
+    return;
+  }
+  if (BeingDrawn(*pending_)) {
+    ArmTimer(pacer_.NextRefresh(now));
+    return;
+  }
+  pacer_.Shown(now);
+  const TDirectDrawSurface& back = *pending_;
+  pending_ = nullptr;
+  Copy(back, pendingTarget_);
+}
+
+void QtDXDrawPlatform::ArmTimer(Clock::time_point when) {
+  // Whole milliseconds, rounded up so as not to fire before the refresh; a timer that
+  // still comes a little early is armed again for the rest.
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now());
+  timer_.start(std::max(left, std::chrono::milliseconds(0)));
+}
+
+void QtDXDrawPlatform::DropPending() {
+  pending_ = nullptr;
+  timer_.stop();
+}
+
+void QtDXDrawPlatform::Copy(const TDirectDrawSurface& back, const TRect& target) {
   widget_.ShowFrame(back.Bits(), back.Width(), back.Height(), back.Pitch(), back.Format(),
                     QPoint(target.Left, target.Top));
 }

@@ -3,6 +3,7 @@
 // finished frame into the window.
 #pragma once
 
+#include <QTimer>
 #include <optional>
 
 #include "dxdraw.h"
@@ -23,18 +24,28 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   bool RestorePrimary() override { return true; }
   void WaitForVerticalBlank() override;
   void ShowFrame(const TDirectDrawSurface& back, const TRect& target) override;
+  void BackSurfaceFreed() override;
 
   TRefreshPacer& Pacer() { return pacer_; }
   // While no frame loop runs (an extraction run presents once per data piece), a
   // present that comes within the refresh in which a frame was already shown is
-  // dropped instead of waited for: the window still shows at most one frame per
-  // refresh, and the caller never sleeps. The next present, or a paint request,
-  // shows the latest frame.
-  void SetDropLateFrames(bool drop) {
-    dropLateFrames_ = drop;
-    dropNext_ = false;
-  }
-  int FramesDropped() const { return dropped_; }
+  // neither waited for nor lost: it is deferred to the end of that refresh, when a
+  // timer copies the back surface as it is then (the latest drawn state) into the
+  // window. Further late presents fold into the pending one (one timer), and a frame
+  // shown at once supersedes it. The window still shows at most one frame per
+  // refresh and the caller never sleeps. Turning the mode off flushes.
+  void SetDeferLateFrames(bool defer);
+  bool DeferLateFrames() const { return deferLateFrames_; }
+  // The mode's former name, for callers not yet moved to SetDeferLateFrames.
+  [[deprecated("use SetDeferLateFrames")]] void SetDropLateFrames(bool defer) { SetDeferLateFrames(defer); }
+  // Shows a pending frame now and cancels its timer; with nothing pending it does
+  // nothing. When this refresh already showed a frame it sleeps until the next one
+  // first. For the moments the screen must be up to date at once: before a message
+  // box opens during a run, and when the run ends.
+  void FlushPendingFrame();
+  bool FramePending() const { return pending_ != nullptr; }
+  // Presents that were deferred instead of shown at once.
+  int FramesDeferred() const { return deferred_; }
   // Paces to this rate instead of the screen's (tests that run many frames).
   void FixRefreshRate(double hz) {
     fixedRate_ = true;
@@ -47,12 +58,23 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   static TPixelFormat ScreenFormat(const QWidget& widget);
 
  private:
+  void Copy(const TDirectDrawSurface& back, const TRect& target);
+  void ArmTimer(TRefreshPacer::Clock::time_point when);
+  void ShowDeferred();  // the timer's end of the refresh
+  void DropPending();
+
   TDXDrawWidget& widget_;
   TPixelFormat format_;
   TRefreshPacer pacer_;
   int waits_ = 0;
-  bool dropLateFrames_ = false;
-  bool dropNext_ = false;
-  int dropped_ = 0;
+  bool deferLateFrames_ = false;
+  bool deferNext_ = false;                     // the present under way goes to the timer
+  TRefreshPacer::Clock::time_point showAt_{};  // ... which fires at this refresh
+  // The deferred frame: the control's back surface (let go of when it is freed) and
+  // where it goes in the window.
+  const TDirectDrawSurface* pending_ = nullptr;
+  TRect pendingTarget_{};
+  QTimer timer_;
+  int deferred_ = 0;
   bool fixedRate_ = false;
 };

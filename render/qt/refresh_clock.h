@@ -23,6 +23,8 @@ class TRefreshPacer {
   // The instant to wait for before showing a frame at `now`: `now` itself when no
   // frame was shown in the current refresh period, else the next refresh.
   Clock::time_point ShowTime(Clock::time_point now) const;
+  // The first refresh after `t`.
+  Clock::time_point NextRefresh(Clock::time_point t) const { return PeriodStart(t) + period_; }
   // Records that a frame was shown at `when`.
   void Shown(Clock::time_point when) { lastShown_ = when; hasShown_ = true; }
   // Sleeps until ShowTime(now), then records the frame.

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QTest>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "canvas_text.h"
@@ -140,34 +142,66 @@ TEST(CanvasText, DrawsWhiteTextOnSurfaceMemoryAndKeepsTheUnusedByte) {
   EXPECT_EQ(surface.Pixel(119, 19), 0u) << "a transparent background leaves the rest";
 }
 
-TEST(QtPlatform, LateFramesAreDroppedNotWaitedForWhenAskedTo) {
-  QWidget window;
-  window.resize(64, 48);
-  TDXDrawWidget widget(&window);
-  widget.setGeometry(0, 0, 64, 48);
-  QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
-  platform.FixRefreshRate(20.0);  // 50 ms refreshes: a tight loop stays inside one or two
-  TDXDraw control(platform);
-  control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
-  control.Initialize();
-  ASSERT_TRUE(control.Initialized());
-  window.show();
+// During a run a present inside a refresh that already showed a frame waits for the
+// refresh's end; whatever settles it, the window ends up with the newest drawn state
+// (or keeps the old frame when the surface is gone) and nothing is left to fire.
+TEST(QtPlatform, LatePresentsAreDeferredToTheEndOfTheirRefresh) {
+  using Settle = std::function<void(TDXDraw&, QtDXDrawPlatform&)>;
+  const struct {
+    const char* by;
+    Settle settle;
+    bool showsNewest;
+  } rows[] = {
+      {"the refresh ending",
+       [](TDXDraw&, QtDXDrawPlatform& p) { (void)QTest::qWaitFor([&] { return !p.FramePending(); }, 2000); },
+       true},
+      {"a flush", [](TDXDraw&, QtDXDrawPlatform& p) { p.FlushPendingFrame(); }, true},
+      {"turning the mode off", [](TDXDraw&, QtDXDrawPlatform& p) { p.SetDeferLateFrames(false); }, true},
+      {"a paint request", [](TDXDraw& c, QtDXDrawPlatform&) { c.PaintRequest(); }, true},
+      {"freeing the surface", [](TDXDraw& c, QtDXDrawPlatform&) { c.Finalize(); }, false},
+  };
+  const std::uint32_t A = 0x102030, B = 0x405060, C = 0x708090, D = 0xA0B0C0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.by);
+    QWidget window;
+    window.resize(64, 48);
+    TDXDrawWidget widget(&window);
+    widget.setGeometry(0, 0, 64, 48);
+    QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
+    platform.FixRefreshRate(20.0);  // 50 ms refreshes: the presents below share one
+    TDXDraw control(platform);
+    control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
+    control.Initialize();
+    ASSERT_TRUE(control.Initialized());
+    window.show();
+    platform.SetDeferLateFrames(true);
+    const auto draw = [&](std::uint32_t colour) { control.Surface()->Fill(colour); };
+    const auto shown = [&] { return widget.Frame().pixel(0, 0) & 0xFFFFFFu; };
 
-  platform.SetDropLateFrames(true);
-  const int shownBefore = widget.FramesShown();
-  for (int i = 0; i < 20; ++i) control.Present();
-  const int shown = widget.FramesShown() - shownBefore;
-  EXPECT_GE(shown, 1);
-  EXPECT_LE(shown, 2) << "at most one frame per refresh, and the others were not waited for";
-  EXPECT_EQ(shown + platform.FramesDropped(), 20);
+    std::this_thread::sleep_until(platform.Pacer().NextRefresh(TRefreshPacer::Clock::now()));
+    const int before = widget.FramesShown();
+    draw(A);
+    control.Present();
+    ASSERT_EQ(shown(), A) << "the first frame of a refresh is shown at once";
+    draw(B);
+    control.Present();
+    draw(C);
+    control.Present();
+    draw(D);  // drawn after the last present
+    EXPECT_EQ(shown(), A) << "not before the refresh ends";
+    EXPECT_TRUE(platform.FramePending());
+    EXPECT_EQ(platform.FramesDeferred(), 2);
 
-  control.PaintRequest();
-  EXPECT_EQ(widget.FramesShown() - shownBefore, shown + 1) << "a paint request is never dropped";
-
-  platform.SetDropLateFrames(false);
-  control.Present();
-  control.Present();  // the second one waits for the next refresh and is shown
-  EXPECT_EQ(widget.FramesShown() - shownBefore, shown + 3);
+    row.settle(control, platform);
+    EXPECT_FALSE(platform.FramePending());
+    EXPECT_EQ(shown(), row.showsNewest ? D : A);
+    const int settled = widget.FramesShown();
+    EXPECT_EQ(settled - before, row.showsNewest ? 2 : 1) << "one frame for the three late states";
+    QTest::qWait(150);             // three refreshes: no timer left to show anything
+    platform.FlushPendingFrame();  // nothing pending: nothing shown
+    EXPECT_EQ(widget.FramesShown(), settled);
+    EXPECT_EQ(shown(), row.showsNewest ? D : A);
+  }
 }
 
 int main(int argc, char** argv) {
