@@ -10,11 +10,15 @@
 #include "unit3.h"
 #include "window_placement.h"
 
-int RunInstallerApplication(int argc, char** argv) {
-  QApplication app(argc, argv);
+void SetUpInstallerApplication() {
   QApplication::setApplicationName("Install");
   QApplication::setApplicationDisplayName("Install");
   InstallQtCanvasTextRenderer();
+}
+
+int RunInstallerApplication(int argc, char** argv) {
+  QApplication app(argc, argv);
+  SetUpInstallerApplication();
 
   TForm1 form1;
   if (form1.StartupFailed) {
