@@ -10,11 +10,18 @@
 #include "unit3.h"
 #include "window_placement.h"
 
+void SetUpInstallerApplication() {
+  // The name only, never a display name: once one is set, Qt's X11 and Wayland
+  // platforms append " — <display name>" to every window title that does not end
+  // with it, and each window must show exactly its own caption ("Error", not
+  // "Error — Install").
+  QApplication::setApplicationName("Install");
+  InstallQtCanvasTextRenderer();
+}
+
 int RunInstallerApplication(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Install");
-  QApplication::setApplicationDisplayName("Install");
-  InstallQtCanvasTextRenderer();
+  SetUpInstallerApplication();
 
   TForm1 form1;
   if (form1.StartupFailed) {

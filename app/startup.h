@@ -1,6 +1,10 @@
 // The program's start-up and its message loop.
 #pragma once
 
+// What the application needs before its first window: its name and the text
+// renderer of the surface canvases. Call it once the QApplication exists.
+void SetUpInstallerApplication();
+
 // Runs the installer: creates the application and its three windows, shows the main
 // window centred and runs the message loop until the main window closes.
 int RunInstallerApplication(int argc, char** argv);
