@@ -24,17 +24,17 @@ int RunInstallerApplication(int argc, char** argv) {
   SetUpInstallerApplication();
 
   TForm1 form1;
-  if (form1.StartupFailed) {
+  if (form1.StartupFailed()) {
     // The error has been reported. Without its settings or artwork the release
     // folder cannot be shown, so the program ends here rather than leave a blank
     // window that no key closes.
     return 1;
   }
-  TForm2 form2(form1.TargetDir, form1.Settings.DefaultDir, [](std::string_view name) { return EmbeddedImage(name); });
+  TForm2 form2(form1.TargetDir(), form1.Settings().DefaultDir,
+               [](std::string_view name) { return EmbeddedImage(name); });
   TForm3 form3;
   form3.setWindowIcon(MainWindowIcon());
-  form1.Form2 = &form2;
-  form1.Form3 = &form3;
+  form1.SetDialogs(&form2, &form3);
 
   CentreOnScreen(form1);
   form1.show();

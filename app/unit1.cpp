@@ -7,24 +7,16 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QUrl>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
-#include "ace_messages.h"
+#include "artwork_sheet.h"
 #include "embedded_pictures.h"
-#include "dialog_errors.h"
-#include "jpeg_sheet.h"
 #include "message_boxes.h"
 #include "paths.h"
 #include "picture_images.h"
-#include "progress_screen.h"
+#include "run_messages.h"
 #include "startup_music.h"
-#include "unace.h"
 #include "unit2.h"
 #include "unit3.h"
-
-namespace fs = std::filesystem;
 
 const char* const kPictureNames[23] = {
     "bg",            "screen_default",   "screen_features",  "screen_screenshots", "screen_install",
@@ -37,43 +29,7 @@ namespace {
 
 constexpr int kEscape = 27;
 
-struct TSheetRegion {
-  const char* Name;
-  int Top, Width, Height;
-};
-// Regions of the artwork sheet, cut in this order.
-constexpr TSheetRegion kSheetRegions[] = {
-    {"screen_default", 0, 471, 258},  {"screen_features", 260, 471, 258}, {"screen_screenshots", 520, 471, 258},
-    {"screen_install", 780, 471, 258}, {"progbar1", 1040, 378, 36},         {"progbar2", 1078, 378, 36},
-};
-
-bool IsFile(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec);
-}
-
-bool IsFolder(const std::string& path) {
-  std::error_code ec;
-  return fs::is_directory(path, ec);
-}
-
-int VolumeCallback(void* context, const char* volumePath, int mode) {
-  return static_cast<TForm1*>(context)->OnChangeVolume(volumePath, mode);
-}
-
-int DataCallback(void* context, const std::uint8_t* data, std::int32_t count) {
-  return static_cast<TForm1*>(context)->OnProcessData(data, count);
-}
-
-// A report shows nothing for a code that has no text in its table (the normal end
-// of the set, a volume already reported as missing).
-void ShowReport(const std::string& text) {
-  if (!text.empty()) ShowErrorBox(text);
-}
-
 void ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
-int ClampWidth(std::int64_t width) { return int(std::clamp<std::int64_t>(width, -1, 1 << 20)); }
 
 }  // namespace
 
@@ -83,7 +39,8 @@ TForm1::TForm1(TForm1Options options)
       DXDraw1Platform(*DXDraw1Window, options.SurfaceFormat),
       DXDraw1(DXDraw1Platform),
       DXTimer1(DXTimer1Slot, &MillisecondClock),
-      options_(std::move(options)) {
+      options_(std::move(options)),
+      engine_(options_.ExeDir.empty() ? ExecutableDir() : options_.ExeDir) {
   // Window.
   setWindowTitle("Install");
   setFixedSize(502, 402);
@@ -93,7 +50,6 @@ TForm1::TForm1(TForm1Options options)
   setPalette(pal);
   setFocusPolicy(Qt::StrongFocus);
   setWindowIcon(MainWindowIcon());
-  ExeDir = options_.ExeDir.empty() ? ExecutableDir() : AddSlash(options_.ExeDir);
 
   // DXDraw1: covers the client area, hidden until initialised.
   DXDraw1Window->setGeometry(0, 0, 502, 402);
@@ -146,7 +102,7 @@ TForm1::TForm1(TForm1Options options)
   try {
     FormCreate();
   } catch (const std::exception& e) {
-    StartupFailed = true;
+    startupFailed_ = true;
     ShowErrorReport(e.what());
   }
 }
@@ -154,6 +110,11 @@ TForm1::TForm1(TForm1Options options)
 TForm1::~TForm1() {
   DXTimer1.SetEnabled(false);
   DXImageList1.SetDXDraw(nullptr);
+}
+
+void TForm1::SetDialogs(TForm2* folders, TForm3* viewer) {
+  Form2 = folders;
+  Form3 = viewer;
 }
 
 TPictureCollectionItem& TForm1::Picture(const std::string& name) {
@@ -179,7 +140,7 @@ void TForm1::DXDraw1Initialize() {
   Slides.Reset();
   // A tune that cannot be played is reported, and the installer goes on without it.
   try {
-    StartMusic(MediaPlayer1, ExeDir, Settings.MidFile);
+    StartMusic(MediaPlayer1, engine_.ExeDir(), Settings().MidFile);
   } catch (const std::exception& e) {
     ShowErrorReport(e.what());
   }
@@ -188,26 +149,15 @@ void TForm1::DXDraw1Initialize() {
   resize(502, 402);
 }
 
-void TForm1::ReadSettings() {
-  ::ReadSettings(ExeDir, Settings);
-  ProgressBar2.Max = Settings.VolumeCounterMax;
-}
+void TForm1::ReadSettings() { engine_.ReadSettings(); }
 
 void TForm1::LoadArtwork() {
-  const std::string path = ExeDir + "install.dat";
-  std::ifstream in(path, std::ios::binary);
-  if (!IsFile(path) || !in) throw EFOpenError("Cannot open file " + path);
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const TRgbImage sheet = DecodeJpeg(bytes);
-
-  for (const TSheetRegion& region : kSheetRegions) {
-    TBitmap bitmap(region.Width, region.Height);  // starts white
-    for (int y = 0; y < region.Height && region.Top + y < sheet.Height; ++y) {
-      const std::uint8_t* src = sheet.Rgb.data() + (std::size_t(region.Top + y) * sheet.Width) * 3;
-      for (int x = 0; x < region.Width && x < sheet.Width; ++x)
-        bitmap.SetPixel(x, y, RGB(src[3 * x], src[3 * x + 1], src[3 * x + 2]));
-    }
-    Picture(region.Name).SetPicture(TPicture(std::move(bitmap)));
+  for (const TSheetPicture& cut : LoadArtworkSheet(engine_.ExeDir())) {
+    TBitmap bitmap(cut.Image.Width, cut.Image.Height);
+    const std::uint8_t* rgb = cut.Image.Rgb.data();
+    for (int y = 0; y < cut.Image.Height; ++y)
+      for (int x = 0; x < cut.Image.Width; ++x, rgb += 3) bitmap.SetPixel(x, y, RGB(rgb[0], rgb[1], rgb[2]));
+    Picture(cut.Name).SetPicture(TPicture(std::move(bitmap)));
   }
   TPictureCollection& items = DXImageList1.Items;
   items.BuildColorTable();
@@ -246,16 +196,16 @@ void TForm1::DXDraw1MouseUp(Qt::MouseButton, int, int) {
   ButtonDown = 0;
   // During an extraction run the buttons do nothing: a second run, the viewer or
   // the shutdown must not start inside it. Escape cancels a run instead.
-  if (running_) return;
+  if (RunInProgress()) return;
   Guarded([this] {
     switch (ButtonAt(MouseX, MouseY)) {
       case TScreenButton::Install:
-        CancelRequested = false;
-        TargetDir.clear();
+        engine_.State().CancelRequested = false;
+        TargetDir().clear();
         DXTimer1.SetEnabled(false);
         try {
           if (Form2) Form2->ShowModal();
-          if (!TargetDir.empty()) RunInstall();
+          if (!TargetDir().empty()) RunInstall();
         } catch (...) {
           DXTimer1.SetEnabled(true);
           throw;
@@ -267,7 +217,7 @@ void TForm1::DXDraw1MouseUp(Qt::MouseButton, int, int) {
         DXTimer1.SetEnabled(false);
         try {
           if (Form3) {
-            Form3->LoadFromFile(Settings.NfoFile);
+            Form3->LoadFromFile(Settings().NfoFile);
             Form3->ShowModal();
           }
         } catch (...) {
@@ -287,8 +237,8 @@ void TForm1::DXDraw1MouseUp(Qt::MouseButton, int, int) {
 
 void TForm1::FormKeyDown(int key) {
   if (key != kEscape) return;
-  CancelRequested = true;
-  btn_cancel = 1;
+  engine_.RequestCancel();
+  if (RunInProgress()) cancelAsked_ = true;
   if (DXTimer1.Enabled()) close();
 }
 
@@ -306,11 +256,11 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (running_) {
+  if (RunInProgress()) {
     // A close request in the middle of a run cancels it; the window closes once the
     // run has closed the archive.
-    CancelRequested = true;
-    btn_cancel = 1;
+    engine_.RequestCancel();
+    cancelAsked_ = true;
     quitAfterRun_ = true;
     event->ignore();
     return;
@@ -325,137 +275,67 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------- extraction run
 
 void TForm1::RunInstall() {
-  if (TargetDir.empty()) return;
-  running_ = true;
+  if (TargetDir().empty()) return;
   // The run presents once per data piece; with no frame loop to pace, a present
-  // inside a refresh that already showed a frame is dropped rather than waited for,
-  // so that presenting never slows the unpacking (sets of many small files).
-  DXDraw1Platform.SetDropLateFrames(true);
-  struct RunningFlag {
-    TForm1& form;
-    ~RunningFlag() {
-      form.DXDraw1Platform.SetDropLateFrames(false);
-      form.running_ = false;
-    }
-  } runningFlag{*this};
-
-  auto reset = [this] { Slides.Reset(); };
-  if (!IsFile(Settings.Source)) {
-    ShowErrorBox(ace::MissingArchiveText());
-    return reset();
-  }
-  if (!IsFolder(TargetDir)) {
-    std::error_code ec;
-    fs::create_directories(fs::path(TargetDir), ec);
-    if (!IsFolder(TargetDir)) {
-      ShowErrorBox(ace::MissingFolderText());
-      return reset();
-    }
-  }
-  TargetDir = AddSlash(TargetDir);
-  ProgressBar2.Position = 0;
-
-  TACEOpenArchiveData open;
-  open.ArchivePath = Settings.Source.c_str();
-  open.Mode = 1;
-  open.Reserved = 4;
-  open.VolumeCallback = &VolumeCallback;
-  open.DataCallback = &DataCallback;
-  open.CallbackContext = this;
-  TACEHandle handle = ACEOpenArchive(&open);
-  if (open.Status != 0) {
-    ACECloseArchive(handle);  // frees what the library made; the original leaves it open
-    ShowReport(ace::OpenErrorText(open.Status, Settings.Source));
-    return;
-  }
-
-  TACEHeaderData header;
-  int code = ACEReadHeader(handle, &header);
-  FilePercent = 0;
-  FileSize = header.EntrySize;
-  ProgressBar1 = 0;
-  btn_cancel = 0;
-  while (code == 0) {
-    DrawProgressScreen(header);
-    ProcessMessages();
-    // An old file at the entry's path is not deleted first: the library writes the
-    // entry beside it and replaces it only once the entry is complete and checked,
-    // so a failed or cancelled entry leaves the old file as it was.
-    const int result = ACEProcessFile(handle, ACE_EXTRACT, TargetDir.c_str());
-    if (btn_cancel == 1) {
-      ACECloseArchive(handle);
-      return reset();
-    }
-    if (result != 0 && FileSize != 0) {
-      ShowReport(ace::ProcessErrorText(result));
-      break;
-    }
-    code = ACEReadHeader(handle, &header);
-    FilePercent = 0;
-    FileSize = header.EntrySize;
-    ProgressBar1 = 0;
-  }
-  if (code != 0) ShowReport(ace::HeaderErrorText(code));
-  ACECloseArchive(handle);
-  if (!CancelRequested) PostInstallActions();
-  reset();
+  // inside a refresh that already showed a frame waits for the refresh's end
+  // instead of holding up the unpacking (sets of many small files).
+  DXDraw1Platform.SetDeferLateFrames(true);
+  cancelAsked_ = false;
+  engine_.RunInstall(*this);
+  // Ending the mode shows any frame still pending: the screen catches up with the
+  // last state the run drew.
+  DXDraw1Platform.SetDeferLateFrames(false);
 }
 
-void TForm1::DrawProgressScreen(const TACEHeaderData& header) {
+void TForm1::ShowEntry(const TEntryProgress& entry) {
   TDirectDrawSurface* surface = DXDraw1.Surface();
   Picture("screen_install").Draw(*surface, 15, 102, 0);
-  DrawFileBar();
-  const int volumeWidth = ClampWidth(VolumeBarWidth(Settings.NumFiles, ProgressBar2.Position));
-  surface->FastCopy(Settings.VolumeBarOrigin.X, Settings.VolumeBarOrigin.Y, Bounds(0, 0, volumeWidth, 36), 0,
+  DrawFileBar(entry.FileBarWidth);
+  const TPoint origin = Settings().VolumeBarOrigin;
+  surface->FastCopy(origin.X, origin.Y, Bounds(0, 0, entry.VolumeBarWidth, 36), 0,
                     Picture("progbar2").PatternSurface(0));
   TDirectDrawSurfaceCanvas& canvas = surface->Canvas();
   canvas.BrushClear = true;
   canvas.FontName = "MS Sans Serif";
   canvas.FontSizePoints = 8;
   canvas.FontColor = RGB(255, 255, 255);
-  canvas.TextOut(60, 130, FileLine(header.EntryName));
-  canvas.TextOut(60, 230, ArchiveLine(ProgressBar2.Position, Settings.NumFiles, header.VolumeName));
-  canvas.TextOut(60, 315, kCancelHint);
+  canvas.TextOut(60, 130, entry.FileLine);
+  canvas.TextOut(60, 230, entry.ArchiveLine);
+  canvas.TextOut(60, 315, entry.CancelLine);
   canvas.Release();
+  // The screen itself is shown by the next present.
 }
 
-void TForm1::DrawFileBar() {
-  const int width = ClampWidth(FileBarWidth(ProgressBar1));
-  DXDraw1.Surface()->FastCopy(Settings.FileBarOrigin.X, Settings.FileBarOrigin.Y, Bounds(0, 0, width, 36), 0,
-                              Picture("progbar1").PatternSurface(0));
+void TForm1::DrawFileBar(int width) {
+  const TPoint origin = Settings().FileBarOrigin;
+  DXDraw1.Surface()->FastCopy(origin.X, origin.Y, Bounds(0, 0, width, 36), 0, Picture("progbar1").PatternSurface(0));
 }
 
-int TForm1::OnProcessData(const std::uint8_t*, std::int32_t count) {
-  FilePercent = AddPieceToPercent(FilePercent, count, FileSize);
-  ProgressBar1 = RoundHalfEven(FilePercent);
-  DrawFileBar();
+void TForm1::ShowPiece(const TPieceProgress& piece) { DrawFileBar(piece.FileBarWidth); }
+
+bool TForm1::PollCancel() {
   ProcessMessages();
-  const bool goOn = btn_cancel == 0;
-  DXDraw1.Present();
-  return goOn ? 1 : 0;
+  const bool asked = cancelAsked_;
+  cancelAsked_ = false;
+  return asked;
 }
 
-int TForm1::OnChangeVolume(const char* volumePath, int mode) {
-  if (mode == ACE_VOLUME_NEXT) {
-    setWindowTitle(QFile::decodeName(FileNamePart(volumePath).c_str()));
-    ++ProgressBar2.Position;
-    return 1;
-  }
-  if (mode == ACE_VOLUME_MISSING) ShowErrorBox(ace::MissingVolumeText(volumePath));
-  return 0;
+void TForm1::Present() { DXDraw1.Present(); }
+
+void TForm1::VolumeChanged(const std::string& volumeFileName) {
+  setWindowTitle(QFile::decodeName(volumeFileName.c_str()));
 }
 
-void TForm1::PostInstallActions() {
-  if (IsFile(TargetDir + Settings.Execute)) ShellOpen(TargetDir + Settings.Execute);
-  for (const std::string* name : {&Settings.RegFile1, &Settings.RegFile2}) {
-    if (name->empty()) continue;
-    std::error_code ec;
-    fs::copy_file(ExeDir + *name, TargetDir + *name, fs::copy_options::overwrite_existing, ec);
-    ShellOpen(TargetDir + *name);
-  }
+void TForm1::ShowMessage(const std::string& caption, const std::string& text) {
+  // The box must not open over an older frame than the one last drawn.
+  DXDraw1Platform.FlushPendingFrame();
+  if (caption == kRunErrorCaption) ShowErrorBox(text);
+  else ShowErrorReport(text);
 }
 
-void TForm1::ShellOpen(const std::string& path) {
+void TForm1::OpenFile(const std::string& path) {
   if (options_.ShellOpen) return options_.ShellOpen(path);
   QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
 }
+
+void TForm1::ResetSlideshow() { Slides.Reset(); }

@@ -13,11 +13,6 @@ std::string ProcessErrorText(int code);
 // After ACEReadHeader (silent at the normal end of the set).
 std::string HeaderErrorText(int code);
 
-// The fixed messages of the extraction run and of the volume callback.
-std::string MissingArchiveText();
-std::string MissingFolderText();
-std::string MissingVolumeText(const std::string& volumePath);
-
 }  // namespace ace
 
 using ace::HeaderErrorText;

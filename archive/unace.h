@@ -100,4 +100,16 @@ int ACEProcessFile(TACEHandle handle, int operation, const char* destination);
 // Frees everything; a null handle is ignored.
 int ACECloseArchive(TACEHandle handle);
 
+// What a walk over the set's headers learned (no data is decoded).
+struct TACESetSummary {
+  std::int64_t UnpackedTotal = 0;  // bytes that extracting every entry writes
+  std::int64_t Entries = 0;
+  std::int32_t Volumes = 0;        // volumes met, the first one included
+  char MissingVolume[260] = {};    // with ACE_ERR_FILES: the volume that is not there
+};
+// Walks the headers of every volume of the set whose first volume is `path`,
+// skipping the packed data. 0 when every volume is present and every header reads;
+// otherwise the code ACEOpenArchive or ACEReadHeader would give for the failure.
+int ACEScanArchive(const char* path, TACESetSummary* summary);
+
 }  // extern "C++"

@@ -26,6 +26,7 @@
 #include "canvas_text.h"
 #include "message_boxes.h"
 #include "unit1.h"
+#include "unit1_probe.h"
 
 namespace fs = std::filesystem;
 
@@ -187,10 +188,10 @@ int InstallChild(const std::string& release, const std::string& dest, const std:
   options.ExeDir = release;
   options.ShellOpen = [](const std::string&) {};
   TForm1 form(options);
-  if (form.StartupFailed) return 2;
+  if (form.StartupFailed()) return 2;
   form.show();
-  form.DXTimer1.SetEnabled(false);
-  form.TargetDir = dest;
+  TForm1Probe(form).DXTimer1.SetEnabled(false);
+  form.TargetDir() = dest;
   QCoreApplication::processEvents();
   const auto start = std::chrono::steady_clock::now();
   form.RunInstall();

@@ -36,8 +36,6 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   // refresh and the caller never sleeps. Turning the mode off flushes.
   void SetDeferLateFrames(bool defer);
   bool DeferLateFrames() const { return deferLateFrames_; }
-  // The mode's former name, for callers not yet moved to SetDeferLateFrames.
-  [[deprecated("use SetDeferLateFrames")]] void SetDropLateFrames(bool defer) { SetDeferLateFrames(defer); }
   // Shows a pending frame now and cancels its timer; with nothing pending it does
   // nothing. When this refresh already showed a frame it sleeps until the next one
   // first. For the moments the screen must be up to date at once: before a message

@@ -1,6 +1,7 @@
-// The extraction run driven through the main window on Qt's offscreen platform,
-// with the corpus's archive sets: the progress screen, the volume counter, the
-// messages, cancelling, and the post-install actions.
+// The main window as the extraction run's view, on Qt's offscreen platform with the
+// corpus's archive sets: what the progress screen draws, the caption, Escape and
+// close requests during a run, and the frame shown when a message box opens. The
+// run's own logic is tested on the engine (install_engine_test).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include "release_fixture.h"
 #include "test_support.h"
 #include "unit1.h"
+#include "unit1_probe.h"
 
 namespace fs = std::filesystem;
 
@@ -32,8 +34,9 @@ std::vector<TScreenLine> gLines;
 
 // How far the volume bar reaches on the back surface right now.
 int MeasureBar(int originX, int originY, const char* barName) {
-  TDirectDrawSurface* back = gForm->DXDraw1.Surface();
-  TDirectDrawSurface* bar = gForm->Picture(barName).PatternSurface(0);
+  TForm1Probe probe(*gForm);
+  TDirectDrawSurface* back = probe.DXDraw1.Surface();
+  TDirectDrawSurface* bar = probe.Picture(barName).PatternSurface(0);
   int width = 0;
   while (width < 378 && back->Pixel(originX + width, originY + 18) == bar->Pixel(width, 18) &&
          back->Pixel(originX + width, originY + 2) == bar->Pixel(width, 2))
@@ -62,19 +65,20 @@ struct TRun {
     options.SurfaceFormat = pixel_formats::Xrgb8888;
     options.ShellOpen = [this](const std::string& path) { opened.push_back(path); };
     form = std::make_unique<TForm1>(options);
-    ASSERT_FALSE(form->StartupFailed);
-    form->DXDraw1Platform.FixRefreshRate(1000);
+    ASSERT_FALSE(form->StartupFailed());
+    Probe().DXDraw1Platform.FixRefreshRate(1000);
     gForm = form.get();
     if (!gQtRenderer) gQtRenderer = CanvasTextRenderer();
     SetCanvasTextRenderer(&RecordingRenderer);
     gLines.clear();
   }
+  TForm1Probe Probe() { return TForm1Probe(*form); }
   void Install(const std::string& target) {
-    form->TargetDir = target;
-    form->CancelRequested = false;
-    form->DXTimer1.SetEnabled(false);
+    form->TargetDir() = target;
+    Probe().State.CancelRequested = false;
+    Probe().DXTimer1.SetEnabled(false);
     form->RunInstall();
-    form->DXTimer1.SetEnabled(true);
+    Probe().DXTimer1.SetEnabled(true);
   }
   ~TRun() {
     SetCanvasTextRenderer(gQtRenderer);
@@ -127,7 +131,7 @@ TEST(ExtractionRun, ThreeVolumesCountedOnTheScreen) {
   TRun run;
   run.release.CopyFromCorpus(kMultiVolume);
   run.Start("SOURCE=multivolume.ace\nNUMFILES=3\n");
-  run.form->Slides.SlideAlpha = 100;
+  run.Probe().Slides.SlideAlpha = 100;
   run.Install(run.dest.Dir());
   EXPECT_TRUE(run.BoxTexts().empty()) << run.BoxTexts()[0];
   ExpectExtracted(run.dest.Path(), "v1/multivolume.ace");
@@ -143,10 +147,8 @@ TEST(ExtractionRun, ThreeVolumesCountedOnTheScreen) {
   EXPECT_EQ(widths("Archive [1/3]"), std::set<int>{126});
   EXPECT_EQ(widths("Archive [2/3]"), std::set<int>{252});
   EXPECT_EQ(widths("Archive [3/3]"), std::set<int>{378});
-  EXPECT_EQ(run.form->ProgressBar2.Position, 2);
   EXPECT_EQ(run.form->windowTitle(), "multivolume.c01") << "the caption names the last volume announced";
-  EXPECT_EQ(run.form->TargetDir, run.dest.Dir());
-  EXPECT_EQ(run.form->Slides.SlideAlpha, 0) << "the slideshow starts again";
+  EXPECT_EQ(run.Probe().Slides.SlideAlpha, 0) << "the slideshow starts again";
   EXPECT_TRUE(run.opened.empty());
 
   // A second run starts its count again.
@@ -155,35 +157,14 @@ TEST(ExtractionRun, ThreeVolumesCountedOnTheScreen) {
   EXPECT_EQ(run.ArchiveLines().front(), "Archive [1/3]: multivolume.ace");
 }
 
-TEST(ExtractionRun, VolumeBarFollowsNumFiles) {
-  {
-    TRun run;
-    run.release.CopyFromCorpus(kMultiVolume);
-    run.Start("SOURCE=multivolume.ace\nNUMFILES=400\n");
-    run.Install(run.dest.Dir());
-    for (int w : run.BarWidthsFor("Archive [")) EXPECT_EQ(w, 0) << "378 div 400 is 0";
-    EXPECT_EQ(run.ArchiveLines().back().substr(0, 15), "Archive [3/400]");
-  }
-  {
-    TRun run;
-    run.release.CopyFromCorpus(kMultiVolume);
-    run.Start("SOURCE=multivolume.ace\nNUMFILES=1\n");
-    run.Install(run.dest.Dir());
-    const auto lines = run.ArchiveLines();
-    EXPECT_EQ(lines.back(), "Archive [3/1]: multivolume.c01");
-    for (int w : run.BarWidthsFor("Archive [1/1]")) EXPECT_EQ(w, 378);
-    for (int w : run.BarWidthsFor("Archive [2/1]")) EXPECT_EQ(w, 0) << "756 pixels do not fit: nothing is drawn";
-  }
-}
-
 TEST(ExtractionRun, ProgressScreenPixels) {
   TRun run;
   run.release.CopyFromCorpus({"v1/onefile.ace"});
   run.Start("SOURCE=onefile.ace\nNUMFILES=2\n");
   run.Install(run.dest.Dir());
   ASSERT_TRUE(run.BoxTexts().empty());
-  TDirectDrawSurface* back = run.form->DXDraw1.Surface();
-  TDirectDrawSurface* screen = run.form->Picture("screen_install").PatternSurface(0);
+  TDirectDrawSurface* back = run.Probe().DXDraw1.Surface();
+  TDirectDrawSurface* screen = run.Probe().Picture("screen_install").PatternSurface(0);
   EXPECT_EQ(back->Pixel(15 + 400, 102 + 200), screen->Pixel(400, 200)) << "the screen picture covers the slide";
   EXPECT_EQ(MeasureBar(60, 250, "progbar2"), 189) << "378 div 2";
   EXPECT_EQ(MeasureBar(60, 150, "progbar1"), 0)
@@ -202,130 +183,22 @@ TEST(ExtractionRun, ProgressScreenPixels) {
   EXPECT_EQ(texts, (std::vector<std::string>{"File: CHANGES.LOG", "Archive [1/2]: onefile.ace", "Press 'ESC' to cancel.."}));
 }
 
-TEST(ExtractionRun, FileBarFollowsThePieces) {
+TEST(ExtractionRun, FileBarDrawsWhatFitsAndKeepsItsLastWidth) {
   TRun run;
   run.Start("NUMFILES=1\n");
-  run.form->DXTimer1.SetEnabled(false);  // as during a run: no frames between the pieces
-  TDirectDrawSurface* back = run.form->DXDraw1.Surface();
+  run.Probe().DXTimer1.SetEnabled(false);  // as during a run: no frames between the pieces
+  TDirectDrawSurface* back = run.Probe().DXDraw1.Surface();
   back->Fill(0);
-  run.form->FileSize = 1000;
-  run.form->FilePercent = 0;
-  EXPECT_EQ(run.form->OnProcessData(nullptr, 470), 1);
-  EXPECT_EQ(run.form->ProgressBar1, 47);
-  EXPECT_EQ(back->ErrorCode(), DD_OK);
-  EXPECT_EQ(MeasureBar(60, 150, "progbar1"), 188);
-  run.form->OnProcessData(nullptr, 470);  // 94 percent
-  EXPECT_EQ(MeasureBar(60, 150, "progbar1"), 376);
-  run.form->OnProcessData(nullptr, 5);  // 94.5 rounds to the even 94
-  EXPECT_EQ(run.form->ProgressBar1, 94);
-  run.form->OnProcessData(nullptr, 55);  // 100 percent: too wide, nothing drawn
-  EXPECT_EQ(run.form->ProgressBar1, 100);
-  EXPECT_EQ(MeasureBar(60, 150, "progbar1"), 376) << "the bar keeps the width last drawn";
-  run.form->btn_cancel = 1;
-  EXPECT_EQ(run.form->OnProcessData(nullptr, 1), 0) << "a cancel request stops the entry";
-}
-
-TEST(ExtractionRun, TargetFolderIsCreatedAndGetsItsSeparator) {
-  TRun run;
-  run.release.CopyFromCorpus({"v1/onefile.ace"});
-  run.Start("SOURCE=onefile.ace\n");
-  const std::string target = run.dest.Dir() + "games/new release";
-  run.Install(target);
-  EXPECT_EQ(run.form->TargetDir, target + "/");
-  EXPECT_TRUE(fs::is_regular_file(target + "/CHANGES.LOG"));
-}
-
-TEST(ExtractionRun, FixedMessages) {
-  {
-    TRun run;
-    run.Start("SOURCE=nothing.ace\n");
-    run.form->Slides.SlideAlpha = 100;
-    run.Install(run.dest.Dir());
-    EXPECT_EQ(run.BoxTexts(), std::vector<std::string>{"Error: Can't find file to extract.\rProcess stopped..."});
-    EXPECT_EQ(run.form->Slides.SlideAlpha, 0);
+  TRunView& view = run.Probe().View();
+  for (auto [width, measured] : {std::pair{188, 188}, {376, 376}, {380, 376}, {400, 376}}) {
+    TPieceProgress piece;
+    piece.FileBarWidth = width;
+    view.ShowPiece(piece);
+    if (width <= 378) {
+      EXPECT_EQ(back->ErrorCode(), DD_OK);
+    }
+    EXPECT_EQ(MeasureBar(60, 150, "progbar1"), measured) << width << ": wider than the picture draws nothing";
   }
-  {
-    TRun run;
-    run.release.CopyFromCorpus({"v1/onefile.ace"});
-    run.Start("SOURCE=onefile.ace\n");
-    run.release.WriteFile("plain-file", "x");
-    run.Install(run.release.Dir() + "plain-file/sub");
-    EXPECT_EQ(run.BoxTexts(), std::vector<std::string>{"Error: Can't find directory to extract.\rProcess stopped..."});
-  }
-  {
-    TRun run;
-    run.release.CopyFromCorpus({"v1/multivolume.ace", "v1/multivolume.c00"});
-    run.Start("SOURCE=multivolume.ace\nNUMFILES=3\n");
-    run.Install(run.dest.Dir());
-    EXPECT_EQ(run.BoxTexts(),
-              std::vector<std::string>{"Error: Can't find file " + run.release.Dir() + "multivolume.c01.\rProcess stopped..."})
-        << "the failed call that follows has no text of its own";
-  }
-}
-
-TEST(ExtractionRun, OpenRefusedReportsAndLeavesTheSlideshow) {
-  TRun run;
-  run.release.WriteFile("notace.ace", std::string(200, 'x'));
-  run.Start("SOURCE=notace.ace\n");
-  run.form->Slides.SlideAlpha = 100;
-  run.Install(run.dest.Dir());
-  EXPECT_EQ(run.BoxTexts(), std::vector<std::string>{"Error: " + run.release.Dir() + "notace.ace is not ACE archive"});
-  EXPECT_EQ(run.form->Slides.SlideAlpha, 100) << "no reset when the open is refused";
-}
-
-TEST(ExtractionRun, CrcErrorThenPostInstallActions) {
-  TRun run;
-  std::vector<acetest::TestEntry> entries(2);
-  entries[0].name = "setup.txt";
-  entries[0].data = "run me";
-  entries[1].name = "broken.bin";
-  entries[1].data = std::string(1000, 'b');
-  entries[1].useCrcOverride = true;
-  entries[1].crcOverride = 0x12345678;
-  run.release.WriteFile("rel.ace", acetest::BuildArchive(entries));
-  run.release.WriteFile("keys.reg", "registration");
-  run.Start("SOURCE=rel.ace\nEXECUTE=setup.txt\nREGFILE1=keys.reg\nREGFILE2=absent.reg\n");
-  run.Install(run.dest.Dir());
-  EXPECT_EQ(run.BoxTexts(), std::vector<std::string>{"Error: CRC error"});
-  EXPECT_FALSE(fs::exists(run.dest.Path() / "broken.bin")) << "a damaged entry leaves no file";
-  EXPECT_EQ(run.opened, (std::vector<std::string>{run.dest.Dir() + "setup.txt", run.dest.Dir() + "keys.reg",
-                                                  run.dest.Dir() + "absent.reg"}))
-      << "a missing REGFILE2 is still opened at its destination path";
-  EXPECT_EQ(acetest::ReadFile(run.dest.Path() / "keys.reg"), "registration");
-}
-
-TEST(ExtractionRun, ExecuteThatWasNotExtractedOpensNothing) {
-  TRun run;
-  run.release.CopyFromCorpus({"v1/onefile.ace"});
-  run.Start("SOURCE=onefile.ace\nEXECUTE=readme.exe\n");
-  run.Install(run.dest.Dir());
-  EXPECT_TRUE(run.opened.empty());
-}
-
-TEST(ExtractionRun, EmptyEntryThatFailsIsPassedOver) {
-  TRun run;
-  std::vector<acetest::TestEntry> entries(2);
-  entries[0].name = "..\\outside.txt";  // refused, and empty
-  entries[1].name = "inside.txt";
-  entries[1].data = "kept";
-  run.release.WriteFile("rel.ace", acetest::BuildArchive(entries));
-  run.Start("SOURCE=rel.ace\n");
-  run.Install(run.dest.Dir());
-  EXPECT_TRUE(run.BoxTexts().empty());
-  EXPECT_EQ(acetest::ReadFile(run.dest.Path() / "inside.txt"), "kept");
-  EXPECT_FALSE(fs::exists(run.dest.Path().parent_path() / "outside.txt"));
-}
-
-TEST(ExtractionRun, ReadOnlyOldFileIsReplaced) {
-  TRun run;
-  run.release.CopyFromCorpus({"v1/onefile.ace"});
-  run.Start("SOURCE=onefile.ace\n");
-  const fs::path old = run.dest.Path() / "CHANGES.LOG";
-  acetest::WriteFile(old, "old contents");
-  fs::permissions(old, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  run.Install(run.dest.Dir());
-  EXPECT_TRUE(run.BoxTexts().empty());
-  EXPECT_EQ(acetest::ReadFile(old).size(), 38729u);
 }
 
 TEST(ExtractionRun, EscapeCancelsTheRunAndKeepsTheOldFile) {
@@ -334,14 +207,14 @@ TEST(ExtractionRun, EscapeCancelsTheRunAndKeepsTheOldFile) {
   run.Start("SOURCE=onefile.ace\nEXECUTE=CHANGES.LOG\n");
   const fs::path old = run.dest.Path() / "CHANGES.LOG";
   acetest::WriteFile(old, "old contents");
-  run.form->Slides.SlideAlpha = 100;
+  run.Probe().Slides.SlideAlpha = 100;
   // Escape arrives with the first pumped messages of the run.
   QCoreApplication::postEvent(run.form.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
   run.Install(run.dest.Dir());
-  EXPECT_TRUE(run.form->CancelRequested);
+  EXPECT_TRUE(run.Probe().State.CancelRequested);
   EXPECT_EQ(acetest::ReadFile(old), "old contents") << "a cancelled entry leaves the old file";
   EXPECT_TRUE(run.opened.empty()) << "no post-install actions after a cancel";
-  EXPECT_EQ(run.form->Slides.SlideAlpha, 0);
+  EXPECT_EQ(run.Probe().Slides.SlideAlpha, 0);
   EXPECT_TRUE(run.BoxTexts().empty());
 }
 
@@ -351,37 +224,52 @@ TEST(ExtractionRun, ButtonsDoNothingDuringARunAndCloseWaitsForIt) {
   run.Start("SOURCE=multivolume.ace\nNUMFILES=3\n");
   run.form->show();
   // A click on "quit" and a close request, both arriving while the run pumps messages.
-  QCoreApplication::postEvent(run.form->DXDraw1Window,
+  QCoreApplication::postEvent(run.Probe().DXDraw1Window,
                               new QMouseEvent(QEvent::MouseMove, QPointF(230, 385), QPointF(230, 385), Qt::NoButton,
                                               Qt::NoButton, Qt::NoModifier));
-  QCoreApplication::postEvent(run.form->DXDraw1Window,
+  QCoreApplication::postEvent(run.Probe().DXDraw1Window,
                               new QMouseEvent(QEvent::MouseButtonRelease, QPointF(230, 385), QPointF(230, 385),
                                               Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-  run.form->TargetDir = run.dest.Dir();
-  run.form->DXTimer1.SetEnabled(false);
+  run.form->TargetDir() = run.dest.Dir();
+  run.Probe().DXTimer1.SetEnabled(false);
   run.form->RunInstall();
   EXPECT_TRUE(run.form->isVisible()) << "the quit click did nothing during the run";
   ExpectExtracted(run.dest.Path(), "v1/multivolume.ace");
 
   TTempFolder second;
-  run.form->TargetDir = second.Dir();
+  run.form->TargetDir() = second.Dir();
   QCoreApplication::postEvent(run.form.get(), new QCloseEvent());
   run.form->RunInstall();
-  EXPECT_TRUE(run.form->CancelRequested) << "the close request cancelled the run";
+  EXPECT_TRUE(run.Probe().State.CancelRequested) << "the close request cancelled the run";
   EXPECT_LT(acetest::ListFiles(second.Path()).size(), Manifest("v1/multivolume.ace").size());
 }
 
-TEST(ExtractionRun, DiskFullOnARealSmallFileSystem) {
+TEST(ExtractionRun, AMessageBoxOpensOverTheLastDrawnFrame) {
   TRun run;
-  run.release.CopyFromCorpus(kMultiVolume);
-  run.Start("SOURCE=multivolume.ace\nNUMFILES=3\n");
-  // A 128 KiB file system: the set's 306 KB entry cannot fit.
-  const std::string mountPoint = run.dest.Dir() + "small";
-  fs::create_directories(mountPoint);
-  const std::string mount = "mount -t tmpfs -o size=128k tmpfs '" + mountPoint + "' 2>/dev/null";
-  if (std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
-  run.Install(mountPoint);
-  const auto boxes = run.BoxTexts();
-  std::system(("umount '" + mountPoint + "'").c_str());
-  EXPECT_EQ(boxes, std::vector<std::string>{"Error: Write error: disk is full"});
+  std::vector<acetest::TestEntry> entries(2);
+  entries[0].name = "first.txt";
+  entries[0].data = std::string(5000, 'f');
+  entries[1].name = "broken.bin";
+  entries[1].data = std::string(5000, 'b');
+  entries[1].useCrcOverride = true;
+  run.release.WriteFile("rel.ace", acetest::BuildArchive(entries));
+  run.Start("SOURCE=rel.ace\n");
+  // A slow refresh: the second entry's present falls in the refresh that showed the
+  // first one's, so it waits for the refresh's end, which the box must not outrun.
+  run.Probe().DXDraw1Platform.FixRefreshRate(20);
+  run.form->show();
+  bool sameFrame = false;
+  SetMessageBoxHook([&](const TMessageBoxRequest& box) {
+    CapturedBoxes().push_back(box);
+    TDirectDrawSurface* back = run.Probe().DXDraw1.Surface();
+    const QImage& shown = run.Probe().DXDraw1Window->Frame();
+    sameFrame = shown.width() == back->Width();
+    for (int y = 0; sameFrame && y < back->Height(); ++y)
+      for (int x = 0; sameFrame && x < back->Width(); ++x)
+        sameFrame = (shown.pixel(x, y) & 0xFFFFFF) == (back->Pixel(x, y) & 0xFFFFFF);
+  });
+  run.Install(run.dest.Dir());
+  SetMessageBoxHook([](const TMessageBoxRequest& box) { CapturedBoxes().push_back(box); });
+  EXPECT_EQ(run.BoxTexts(), std::vector<std::string>{"Error: CRC error"});
+  EXPECT_TRUE(sameFrame) << "the window showed an older frame than the one drawn last";
 }

@@ -14,10 +14,13 @@
 #include "app_test_support.h"
 #include "release_fixture.h"
 #include "unit1.h"
+#include "unit1_probe.h"
 #include "unit2.h"
 #include "unit3.h"
 
 namespace {
+
+TForm1Probe P(TForm1& form) { return TForm1Probe(form); }
 
 std::unique_ptr<TForm1> StartIn(const TReleaseFolder& release, TPixelFormat format = pixel_formats::Xrgb8888) {
   CapturedBoxes().clear();
@@ -26,7 +29,7 @@ std::unique_ptr<TForm1> StartIn(const TReleaseFolder& release, TPixelFormat form
   options.SurfaceFormat = format;
   options.ShellOpen = [](const std::string&) {};
   auto form = std::make_unique<TForm1>(options);
-  form->DXDraw1Platform.FixRefreshRate(1000);  // many frames per test
+  P(*form).DXDraw1Platform.FixRefreshRate(1000);  // many frames per test
   return form;
 }
 
@@ -36,7 +39,7 @@ void WriteRelease(TReleaseFolder& release, const std::string& extraFlags = "") {
 }
 
 // The raw pixel a frame shows at (x, y).
-std::uint32_t Shown(TForm1& form, int x, int y) { return form.DXDraw1.Surface()->Pixel(x, y); }
+std::uint32_t Shown(TForm1& form, int x, int y) { return P(form).DXDraw1.Surface()->Pixel(x, y); }
 
 // What the additive blend makes of a source pixel over black at this Alpha.
 std::uint32_t OverBlack(const TPixelFormat& f, std::uint32_t source, int alpha) {
@@ -47,15 +50,15 @@ std::uint32_t OverBlack(const TPixelFormat& f, std::uint32_t source, int alpha) 
 // Runs frames until the slideshow stands at this Alpha of this slide (rising).
 void FramesUntil(TForm1& form, int slide, int alpha) {
   for (int i = 0; i < 2000; ++i) {
-    if (form.Slides.SlideIndex == slide && form.Slides.SlideAlpha == alpha && form.Slides.AlphaStep > 0) return;
-    form.DXTimer1Timer(1);
+    if (P(form).Slides.SlideIndex == slide && P(form).Slides.SlideAlpha == alpha && P(form).Slides.AlphaStep > 0) return;
+    P(form).DXTimer1Timer(1);
   }
   FAIL() << "the slideshow never reached slide " << slide << " at " << alpha;
 }
 
 // Whether the frame shows the named picture at (left, top).
 bool ShowsPicture(TForm1& form, const std::string& name, int left, int top) {
-  TDirectDrawSurface* picture = form.Picture(name).PatternSurface(0);
+  TDirectDrawSurface* picture = P(form).Picture(name).PatternSurface(0);
   if (!picture) return false;
   for (int y = 0; y < picture->Height(); ++y)
     for (int x = 0; x < picture->Width(); ++x)
@@ -93,19 +96,19 @@ TEST(MainWindowStart, OpensBorderless502By402WithTheTimerRunning) {
   TReleaseFolder release;
   WriteRelease(release);
   auto form = StartIn(release);
-  ASSERT_FALSE(form->StartupFailed);
+  ASSERT_FALSE(form->StartupFailed());
   EXPECT_TRUE(CapturedBoxes().empty());
   EXPECT_EQ(form->windowTitle(), "Install");
   EXPECT_TRUE(form->windowFlags() & Qt::FramelessWindowHint);
   EXPECT_EQ(form->size(), QSize(502, 402));
-  EXPECT_EQ(form->DXDraw1Window->geometry(), QRect(0, 0, 502, 402));
-  EXPECT_TRUE(form->DXTimer1.Enabled());
-  EXPECT_EQ(form->DXTimer1.Interval(), 10);
-  EXPECT_EQ(form->DXDraw1.Surface()->Width(), 502);
-  EXPECT_EQ(form->DXDraw1.Surface()->Height(), 402);
-  EXPECT_EQ(form->ProgressBar2.Max, 3);
+  EXPECT_EQ(P(*form).DXDraw1Window->geometry(), QRect(0, 0, 502, 402));
+  EXPECT_TRUE(P(*form).DXTimer1.Enabled());
+  EXPECT_EQ(P(*form).DXTimer1.Interval(), 10);
+  EXPECT_EQ(P(*form).DXDraw1.Surface()->Width(), 502);
+  EXPECT_EQ(P(*form).DXDraw1.Surface()->Height(), 402);
+  EXPECT_EQ(P(*form).State.ProgressBar2.Max, 3);
   form->show();
-  EXPECT_TRUE(form->DXDraw1Window->isVisible());
+  EXPECT_TRUE(P(*form).DXDraw1Window->isVisible());
 }
 
 TEST(MainWindowStart, StartupErrorsGoToTheGeneralReport) {
@@ -113,11 +116,11 @@ TEST(MainWindowStart, StartupErrorsGoToTheGeneralReport) {
     TReleaseFolder release;
     release.WriteIni("NUMFILES=3\n");
     auto form = StartIn(release);
-    EXPECT_TRUE(form->StartupFailed);
+    EXPECT_TRUE(form->StartupFailed());
     ASSERT_EQ(CapturedBoxes().size(), 1u);
     EXPECT_EQ(CapturedBoxes()[0].Caption, "Install");
     EXPECT_EQ(CapturedBoxes()[0].Text, "Cannot open file " + release.Dir() + "install.dat.");
-    EXPECT_FALSE(form->DXTimer1.Enabled());
+    EXPECT_FALSE(P(*form).DXTimer1.Enabled());
   }
   {
     TReleaseFolder release;
@@ -142,12 +145,12 @@ TEST(MainWindowStart, ASmallerSheetLeavesTheMissingPartsWhite) {
   release.WriteIni("NUMFILES=3\n");
   release.WriteSheet(300, 600);
   auto form = StartIn(release);
-  ASSERT_FALSE(form->StartupFailed);
-  TDirectDrawSurface* install = form->Picture("screen_install").PatternSurface(0);
+  ASSERT_FALSE(form->StartupFailed());
+  TDirectDrawSurface* install = P(*form).Picture("screen_install").PatternSurface(0);
   ASSERT_NE(install, nullptr);
   const std::uint32_t white = install->ConvertColor(RGB(255, 255, 255));
   EXPECT_EQ(install->Pixel(10, 10), white) << "screen_install lies wholly below a 600-row sheet";
-  TDirectDrawSurface* slide = form->Picture("screen_default").PatternSurface(0);
+  TDirectDrawSurface* slide = P(*form).Picture("screen_default").PatternSurface(0);
   EXPECT_EQ(slide->Pixel(400, 10), white) << "columns beyond a 300-wide sheet";
   EXPECT_NE(slide->Pixel(10, 10), white);
 }
@@ -156,17 +159,17 @@ TEST_P(MainWindow, FadesTheSlideInFromBlackWithTheSamplingOfTheBlend) {
   TReleaseFolder release;
   WriteRelease(release);
   auto form = StartIn(release, GetParam());
-  ASSERT_FALSE(form->StartupFailed);
-  const TPixelFormat format = form->DXDraw1.Surface()->Format();
+  ASSERT_FALSE(form->StartupFailed());
+  const TPixelFormat format = P(*form).DXDraw1.Surface()->Format();
   ASSERT_EQ(format, GetParam());
 
-  form->DXTimer1Timer(1);  // drawn with Alpha 0: nothing of the slide
+  P(*form).DXTimer1Timer(1);  // drawn with Alpha 0: nothing of the slide
   for (int y = 102; y < 360; y += 37)
     for (int x = 15; x < 486; x += 41) ASSERT_EQ(Shown(*form, x, y), 0u) << x << "," << y;
 
   FramesUntil(*form, 0, 128);
-  form->DXTimer1Timer(1);
-  TDirectDrawSurface* slide = form->Picture("screen_default").PatternSurface(0);
+  P(*form).DXTimer1Timer(1);
+  TDirectDrawSurface* slide = P(*form).Picture("screen_default").PatternSurface(0);
   ASSERT_NE(slide, nullptr);
   auto expectAt = [&](int i, int j) {
     const int si = std::max(i - 1, 0), sj = std::max(j - 1, 0);
@@ -175,7 +178,7 @@ TEST_P(MainWindow, FadesTheSlideInFromBlackWithTheSamplingOfTheBlend) {
   for (int j : {0, 1, 2, 100, 256, 257})
     for (int i : {0, 1, 2, 200, 469, 470}) expectAt(i, j);
   // Around the window the frame is the background's.
-  TDirectDrawSurface* bg = form->Picture("bg").PatternSurface(0);
+  TDirectDrawSurface* bg = P(*form).Picture("bg").PatternSurface(0);
   EXPECT_EQ(Shown(*form, 14, 200), bg->Pixel(14, 200));
   EXPECT_EQ(Shown(*form, 486, 200), bg->Pixel(486, 200));
   EXPECT_EQ(Shown(*form, 100, 360), bg->Pixel(100, 360));
@@ -185,16 +188,16 @@ TEST_P(MainWindow, SlidesComeByPositionAndCycle) {
   TReleaseFolder release;
   WriteRelease(release);
   auto form = StartIn(release, GetParam());
-  for (int i = 0; i < 327; ++i) form->DXTimer1Timer(1);
-  EXPECT_EQ(form->Slides.SlideIndex, 1);
-  EXPECT_EQ(form->Slides.SlideAlpha, 0);
+  for (int i = 0; i < 327; ++i) P(*form).DXTimer1Timer(1);
+  EXPECT_EQ(P(*form).Slides.SlideIndex, 1);
+  EXPECT_EQ(P(*form).Slides.SlideAlpha, 0);
   FramesUntil(*form, 1, 200);
-  form->DXTimer1Timer(1);
-  TDirectDrawSurface* slide = form->Picture("screen_features").PatternSurface(0);
-  const TPixelFormat format = form->DXDraw1.Surface()->Format();
+  P(*form).DXTimer1Timer(1);
+  TDirectDrawSurface* slide = P(*form).Picture("screen_features").PatternSurface(0);
+  const TPixelFormat format = P(*form).DXDraw1.Surface()->Format();
   EXPECT_EQ(Shown(*form, 15 + 100, 102 + 100), OverBlack(format, slide->Pixel(99, 99), 200));
-  for (int i = 0; i < 2 * 327; ++i) form->DXTimer1Timer(1);
-  EXPECT_EQ(form->Slides.SlideIndex, 0) << "after the third slide the first comes again";
+  for (int i = 0; i < 2 * 327; ++i) P(*form).DXTimer1Timer(1);
+  EXPECT_EQ(P(*form).Slides.SlideIndex, 0) << "after the third slide the first comes again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, MainWindow,
@@ -208,23 +211,23 @@ TEST(MainWindowPointer, ButtonsShowHoverAndPressedPictures) {
   WriteRelease(release);
   auto form = StartIn(release);
   form->show();
-  QWidget* surface = form->DXDraw1Window;
-  form->DXTimer1Timer(1);
+  QWidget* surface = P(*form).DXDraw1Window;
+  P(*form).DXTimer1Timer(1);
   EXPECT_TRUE(ShowsPicture(*form, "info_nfo1", 101, 368));
   PointTo(surface, QPoint(199, 380));
-  form->DXTimer1Timer(1);
+  P(*form).DXTimer1Timer(1);
   EXPECT_TRUE(ShowsPicture(*form, "info_nfo2", 101, 368)) << "x 199 is inside the nfo zone";
   EXPECT_TRUE(ShowsPicture(*form, "info_install1", 7, 368));
   QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(199, 380));
-  form->DXTimer1Timer(1);
+  P(*form).DXTimer1Timer(1);
   EXPECT_TRUE(ShowsPicture(*form, "info_nfo3", 101, 368));
   PointTo(surface, QPoint(7, 380));  // the install picture's first column
-  form->DXTimer1Timer(1);
+  P(*form).DXTimer1Timer(1);
   EXPECT_TRUE(ShowsPicture(*form, "info_install1", 7, 368));
   EXPECT_TRUE(ShowsPicture(*form, "info_nfo1", 101, 368));
-  form->ButtonDown = 0;
+  P(*form).ButtonDown = 0;
   PointTo(surface, QPoint(50, 398));  // below the picture, still the zone
-  form->DXTimer1Timer(1);
+  P(*form).DXTimer1Timer(1);
   EXPECT_TRUE(ShowsPicture(*form, "info_install2", 7, 368));
 }
 
@@ -233,14 +236,14 @@ TEST(MainWindowPointer, ReleaseOverQuitEndsWhereverThePressBegan) {
   WriteRelease(release);
   auto form = StartIn(release);
   form->show();
-  QWidget* surface = form->DXDraw1Window;
+  QWidget* surface = P(*form).DXDraw1Window;
   PointTo(surface, QPoint(300, 200));
   QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(300, 200));
   PointTo(surface, QPoint(230, 385));
-  EXPECT_EQ(form->ButtonDown, 1);
+  EXPECT_EQ(P(*form).ButtonDown, 1);
   QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(230, 385));
   EXPECT_FALSE(form->isVisible()) << "the main window closed";
-  EXPECT_EQ(form->ButtonDown, 0);
+  EXPECT_EQ(P(*form).ButtonDown, 0);
 }
 
 TEST(MainWindowPointer, RightButtonActsLikeLeft) {
@@ -248,8 +251,8 @@ TEST(MainWindowPointer, RightButtonActsLikeLeft) {
   WriteRelease(release);
   auto form = StartIn(release);
   form->show();
-  PointTo(form->DXDraw1Window, QPoint(240, 390));
-  QTest::mouseClick(form->DXDraw1Window, Qt::RightButton, {}, QPoint(240, 390));
+  PointTo(P(*form).DXDraw1Window, QPoint(240, 390));
+  QTest::mouseClick(P(*form).DXDraw1Window, Qt::RightButton, {}, QPoint(240, 390));
   EXPECT_FALSE(form->isVisible());
 }
 
@@ -258,12 +261,12 @@ TEST(MainWindowKeys, EscapeClosesOnlyTheIdleScreen) {
   WriteRelease(release);
   auto form = StartIn(release);
   form->show();
-  form->DXTimer1.SetEnabled(false);  // as during a dialog or a run
+  P(*form).DXTimer1.SetEnabled(false);  // as during a dialog or a run
   QTest::keyClick(form.get(), Qt::Key_Escape);
   EXPECT_TRUE(form->isVisible());
-  EXPECT_TRUE(form->CancelRequested);
-  EXPECT_EQ(form->btn_cancel, 1);
-  form->DXTimer1.SetEnabled(true);
+  EXPECT_TRUE(P(*form).State.CancelRequested);
+  EXPECT_EQ(P(*form).State.btn_cancel, 1);
+  P(*form).DXTimer1.SetEnabled(true);
   QTest::keyClick(form.get(), Qt::Key_Escape);
   EXPECT_FALSE(form->isVisible());
 }
@@ -273,15 +276,15 @@ TEST(MainWindowDialogs, MissingNfoIsReportedAndTheScreenGoesOn) {
   WriteRelease(release);
   auto form = StartIn(release);
   TForm3 viewer;
-  form->Form3 = &viewer;
+  P(*form).Form3 = &viewer;
   form->show();
-  PointTo(form->DXDraw1Window, QPoint(150, 380));
-  QTest::mouseClick(form->DXDraw1Window, Qt::LeftButton, {}, QPoint(150, 380));
+  PointTo(P(*form).DXDraw1Window, QPoint(150, 380));
+  QTest::mouseClick(P(*form).DXDraw1Window, Qt::LeftButton, {}, QPoint(150, 380));
   ASSERT_EQ(CapturedBoxes().size(), 1u);
   EXPECT_EQ(CapturedBoxes()[0].Caption, "Install");
   EXPECT_EQ(CapturedBoxes()[0].Text, "Cannot open file " + release.Dir() + "release.nfo.");
   EXPECT_FALSE(viewer.isVisible());
-  EXPECT_TRUE(form->DXTimer1.Enabled());
+  EXPECT_TRUE(P(*form).DXTimer1.Enabled());
   QTest::keyClick(form.get(), Qt::Key_Escape);
   EXPECT_FALSE(form->isVisible()) << "Escape still closes the screen";
 }
@@ -292,19 +295,19 @@ TEST(MainWindowDialogs, NfoViewerIsShownModallyWithTheTimerOff) {
   release.WriteFile("release.nfo", "hello\r\nworld\r\n");
   auto form = StartIn(release);
   TForm3 viewer;
-  form->Form3 = &viewer;
+  P(*form).Form3 = &viewer;
   form->show();
   bool timerDuringViewer = true, shown = false;
   WhenModalShown([&](QWidget* modal) {
     shown = modal == &viewer;
-    timerDuringViewer = form->DXTimer1.Enabled();
+    timerDuringViewer = P(*form).DXTimer1.Enabled();
     QTest::keyClick(modal, Qt::Key_Escape);
   });
-  PointTo(form->DXDraw1Window, QPoint(150, 380));
-  QTest::mouseClick(form->DXDraw1Window, Qt::LeftButton, {}, QPoint(150, 380));
+  PointTo(P(*form).DXDraw1Window, QPoint(150, 380));
+  QTest::mouseClick(P(*form).DXDraw1Window, Qt::LeftButton, {}, QPoint(150, 380));
   EXPECT_TRUE(shown);
   EXPECT_FALSE(timerDuringViewer);
-  EXPECT_TRUE(form->DXTimer1.Enabled());
+  EXPECT_TRUE(P(*form).DXTimer1.Enabled());
   EXPECT_TRUE(CapturedBoxes().empty());
 }
 
@@ -312,21 +315,21 @@ TEST(MainWindowDialogs, CancellingTheFolderDialogInstallsNothing) {
   TReleaseFolder release;
   WriteRelease(release, "SOURCE=missing.ace\n");
   auto form = StartIn(release);
-  TForm2 folders(form->TargetDir, form->Settings.DefaultDir, [](std::string_view) { return QImage(); });
-  form->Form2 = &folders;
+  TForm2 folders(form->TargetDir(), form->Settings().DefaultDir, [](std::string_view) { return QImage(); });
+  P(*form).Form2 = &folders;
   form->show();
-  form->CancelRequested = true;
+  P(*form).State.CancelRequested = true;
   bool dialogShown = false;
   WhenModalShown([&](QWidget* modal) {
     dialogShown = modal == &folders;
     QTest::keyClick(modal, Qt::Key_Escape);
   });
-  PointTo(form->DXDraw1Window, QPoint(40, 380));
-  QTest::mouseClick(form->DXDraw1Window, Qt::LeftButton, {}, QPoint(40, 380));
+  PointTo(P(*form).DXDraw1Window, QPoint(40, 380));
+  QTest::mouseClick(P(*form).DXDraw1Window, Qt::LeftButton, {}, QPoint(40, 380));
   EXPECT_TRUE(dialogShown);
-  EXPECT_TRUE(form->TargetDir.empty());
-  EXPECT_FALSE(form->CancelRequested) << "the install click clears the request";
-  EXPECT_TRUE(form->DXTimer1.Enabled());
+  EXPECT_TRUE(form->TargetDir().empty());
+  EXPECT_FALSE(P(*form).State.CancelRequested) << "the install click clears the request";
+  EXPECT_TRUE(P(*form).DXTimer1.Enabled());
   EXPECT_TRUE(CapturedBoxes().empty()) << "no run, so no missing-archive message";
 }
 
@@ -334,14 +337,14 @@ TEST(MainWindowTimer, ActivationStopsAndResumesTheFrames) {
   TReleaseFolder release;
   WriteRelease(release);
   auto form = StartIn(release);
-  ASSERT_TRUE(form->DXTimer1.Attached());
-  form->DXTimer1Slot.OnActivationChanged(false);
-  EXPECT_FALSE(form->DXTimer1.Attached());
-  const TSlideShow before = form->Slides;
+  ASSERT_TRUE(P(*form).DXTimer1.Attached());
+  P(*form).DXTimer1Slot.OnActivationChanged(false);
+  EXPECT_FALSE(P(*form).DXTimer1.Attached());
+  const TSlideShow before = P(*form).Slides;
   QTest::qWait(50);
-  EXPECT_EQ(form->Slides.SlideAlpha, before.SlideAlpha) << "no frames while inactive";
-  form->DXTimer1Slot.OnActivationChanged(true);
-  EXPECT_TRUE(form->DXTimer1.Attached());
+  EXPECT_EQ(P(*form).Slides.SlideAlpha, before.SlideAlpha) << "no frames while inactive";
+  P(*form).DXTimer1Slot.OnActivationChanged(true);
+  EXPECT_TRUE(P(*form).DXTimer1.Attached());
 }
 
 TEST(MainWindowTimer, FramesFlowFromTheEventLoop) {
@@ -349,9 +352,9 @@ TEST(MainWindowTimer, FramesFlowFromTheEventLoop) {
   WriteRelease(release);
   auto form = StartIn(release);
   form->show();
-  const int before = form->DXDraw1Window->FramesShown();
-  for (int i = 0; i < 500 && form->Slides.SlideAlpha < 40; ++i) QTest::qWait(10);
-  EXPECT_GE(form->Slides.SlideAlpha, 40) << "the idle loop ticked the frame timer";
-  EXPECT_GT(form->DXDraw1Window->FramesShown(), before);
-  EXPECT_GT(form->DXDraw1Platform.VerticalBlankWaits(), 0);
+  const int before = P(*form).DXDraw1Window->FramesShown();
+  for (int i = 0; i < 500 && P(*form).Slides.SlideAlpha < 40; ++i) QTest::qWait(10);
+  EXPECT_GE(P(*form).Slides.SlideAlpha, 40) << "the idle loop ticked the frame timer";
+  EXPECT_GT(P(*form).DXDraw1Window->FramesShown(), before);
+  EXPECT_GT(P(*form).DXDraw1Platform.VerticalBlankWaits(), 0);
 }

@@ -12,6 +12,7 @@
 #include "release_fixture.h"
 #include "test_support.h"
 #include "unit1.h"
+#include "unit1_probe.h"
 
 namespace fs = std::filesystem;
 
@@ -45,16 +46,17 @@ TEST(ReleaseInstall, MkreleaseFolderInstallsThePayloadBitExactly) {
   formOptions.SurfaceFormat = pixel_formats::Xrgb8888;
   formOptions.ShellOpen = [&](const std::string& path) { opened.push_back(path); };
   TForm1 form(formOptions);
-  ASSERT_FALSE(form.StartupFailed);
-  EXPECT_EQ(form.Settings.NumFiles, int(summary.volumes.size()));
-  form.DXDraw1Platform.FixRefreshRate(1000);
+  ASSERT_FALSE(form.StartupFailed());
+  EXPECT_EQ(form.Settings().NumFiles, int(summary.volumes.size()));
+  TForm1Probe probe(form);
+  probe.DXDraw1Platform.FixRefreshRate(1000);
 
   const fs::path dest = work.Path() / "installed";
-  form.TargetDir = dest.string();
-  form.DXTimer1.SetEnabled(false);
+  form.TargetDir() = dest.string();
+  probe.DXTimer1.SetEnabled(false);
   form.RunInstall();
   EXPECT_TRUE(CapturedBoxes().empty()) << CapturedBoxes()[0].Text;
-  EXPECT_EQ(form.ProgressBar2.Position + 1, int(summary.volumes.size())) << "every volume was announced";
+  EXPECT_EQ(probe.State.ProgressBar2.Position + 1, int(summary.volumes.size())) << "every volume was announced";
 
   auto payloadFiles = acetest::ListFiles(payload);
   auto installed = acetest::ListFiles(dest);

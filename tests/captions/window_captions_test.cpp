@@ -21,6 +21,7 @@
 #include "picture_images.h"
 #include "qt_test_support.h"
 #include "release_fixture.h"
+#include "unit1_probe.h"
 #include "startup.h"
 #include "unace.h"
 #include "unit1.h"
@@ -105,7 +106,7 @@ const CaptionRow kRows[] = {
     {"main window, moving on to the next volume",
      [](Windows& w) {
        w.form1->show();
-       w.form1->OnChangeVolume((w.release.Dir() + "release.c00").c_str(), ACE_VOLUME_NEXT);
+       TForm1Probe(*w.form1).View().VolumeChanged("release.c00");
        return TitlesOf(w.form1.get());
      },
      "release.c00"},
@@ -157,9 +158,9 @@ TEST(WindowCaptions, EveryWindowShowsExactlyItsCaption) {
   options.ExeDir = w.release.Dir();
   w.form1 = std::make_unique<TForm1>(options);
   SetMessageBoxHook({});
-  ASSERT_FALSE(w.form1->StartupFailed);
+  ASSERT_FALSE(w.form1->StartupFailed());
   ASSERT_TRUE(startupBoxes.empty()) << startupBoxes.front().Text;
-  w.form2 = std::make_unique<TForm2>(w.form1->TargetDir, "new release",
+  w.form2 = std::make_unique<TForm2>(w.form1->TargetDir(), "new release",
                                      [](std::string_view name) { return EmbeddedImage(name); });
 
   for (const CaptionRow& row : kRows) {

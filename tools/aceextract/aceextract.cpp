@@ -31,7 +31,7 @@ int OnVolume(void* context, const char* path, int mode) {
   auto* run = static_cast<Run*>(context);
   if (mode == ACE_VOLUME_MISSING) {
     run->missingVolume = true;
-    PrintReport(ace::MissingVolumeText(path));
+    PrintReport(std::string("cannot find volume ") + path);
     return 0;
   }
   std::printf("volume %s\n", path);

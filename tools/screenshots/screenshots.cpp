@@ -19,6 +19,7 @@
 #include "message_boxes.h"
 #include "picture_images.h"
 #include "unit1.h"
+#include "unit1_probe.h"
 #include "unit2.h"
 #include "unit3.h"
 
@@ -59,21 +60,22 @@ int main(int argc, char** argv) {
   options.ExeDir = argv[1];
   options.ShellOpen = [](const std::string&) {};
   TForm1 form1(options);
-  if (form1.StartupFailed) return 1;
-  TForm2 form2(form1.TargetDir, form1.Settings.DefaultDir, [](std::string_view name) { return EmbeddedImage(name); });
+  if (form1.StartupFailed()) return 1;
+  TForm2 form2(form1.TargetDir(), form1.Settings().DefaultDir,
+               [](std::string_view name) { return EmbeddedImage(name); });
   TForm3 form3;
   form3.setWindowIcon(MainWindowIcon());
-  form1.Form2 = &form2;
-  form1.Form3 = &form3;
+  form1.SetDialogs(&form2, &form3);
+  TForm1Probe probe(form1);
   form1.move(40, 40);
   form1.show();
   Settle(300);
 
   // The main screen: frames until the first slide is half faded in, nfo under the pointer.
-  form1.DXTimer1.SetEnabled(false);
-  form1.DXDraw1MouseMove(150, 380);
-  while (!(form1.Slides.SlideIndex == 0 && form1.Slides.SlideAlpha == 128)) form1.DXTimer1Timer(1);
-  form1.DXTimer1Timer(1);
+  probe.DXTimer1.SetEnabled(false);
+  probe.DXDraw1MouseMove(150, 380);
+  while (!(probe.Slides.SlideIndex == 0 && probe.Slides.SlideAlpha == 128)) probe.DXTimer1Timer(1);
+  probe.DXTimer1Timer(1);
   Settle(200);
   bool ok = Save(form1, out + "/main-screen.png");
 
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
 
   // The NFO viewer with the release's NFO.
   try {
-    form3.LoadFromFile(form1.Settings.NfoFile);
+    form3.LoadFromFile(form1.Settings().NfoFile);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
   }
@@ -101,16 +103,16 @@ int main(int argc, char** argv) {
   const std::filesystem::path dest = std::filesystem::temp_directory_path() / "installer-screenshot-run";
   std::filesystem::remove_all(dest);
   bool taken = false;
-  const int framesBefore = form1.DXDraw1Window->FramesShown();
+  const int framesBefore = probe.DXDraw1Window->FramesShown();
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     // A few pieces into the run, so that both bars and the lines show.
-    if (taken || form1.DXDraw1Window->FramesShown() < framesBefore + 12) return;
+    if (taken || probe.DXDraw1Window->FramesShown() < framesBefore + 12) return;
     taken = true;
     ok &= Save(form1, out + "/progress-screen.png");
   });
   poll.start(1);
-  form1.TargetDir = dest.string();
+  form1.TargetDir() = dest.string();
   form1.RunInstall();
   std::filesystem::remove_all(dest);
   if (!taken) std::fprintf(stderr, "the run ended before the progress screen could be taken\n");
