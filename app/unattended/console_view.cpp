@@ -52,8 +52,9 @@ std::string ProgressLine(const std::string& entryName, std::int32_t volume, std:
   }
   std::string line = figures + "  " + entryName;
   if (line.size() > columns && columns > 1) {
-    // Keep the figures and the end of the name, which tells the most.
-    const std::size_t room = columns > figures.size() + 6 ? columns - figures.size() - 5 : 0;
+    // Keep the figures and the end of the name, which tells the most; the last
+    // column stays free so that the terminal does not wrap.
+    const std::size_t room = columns > figures.size() + 7 ? columns - figures.size() - 6 : 0;
     line = figures + (room ? "  ..." + entryName.substr(entryName.size() - std::min(room, entryName.size())) : "");
     line.resize(std::min(line.size(), columns - 1));
   }
