@@ -29,6 +29,7 @@ Archive::Archive(const ArchiveOptions& options)
 Archive::~Archive() { Close(); }
 
 Status Archive::Open(const std::string& path) {
+  if (!names_.Open(options_.codePage)) return Status::BadConstant;
   const Status s = volumes_.Open(path);
   if (s == Status::Ok) solidArchive_ = volumes_.mainHeader().flags & kFlagSolid;
   return s;
@@ -116,7 +117,7 @@ Status Archive::ReadHeader(Entry& entry) {
     return s;
   }
   Entry e;
-  e.name = header_.name;
+  e.name = names_.ToUtf8(header_.name);
   e.volumePath = volumePath;
   e.size = header_.origSize;
   e.packedSize = header_.packSize;
@@ -166,7 +167,7 @@ Status Archive::Process(Operation op, const std::string& destination) {
   PendingFile file(options_.write);
   std::vector<std::string> parts;
   if (op == Operation::Extract) {
-    Status s = SplitEntryName(header_.name, parts);
+    Status s = SplitEntryName(entry_.name, parts);
     if (s == Status::Ok) s = dest.Open(destination);
     if (s == Status::Ok && entry_.directory) {
       s = dest.MakeFolder(parts, header_.fileTime);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bit_reader.h"
+#include "code_page.h"
 #include "decoder.h"
 #include "headers.h"
 #include "lz_window.h"
@@ -24,7 +25,7 @@ namespace ace {
 enum class Operation { Skip = 0, Test = 1, Extract = 2 };
 
 struct Entry {
-  std::string name;        // as stored (backslashes)
+  std::string name;        // in UTF-8 (see code_page.h), with the stored backslashes
   std::string volumePath;  // volume holding the entry's first segment
   std::uint64_t size = 0;
   std::uint64_t packedSize = 0;  // over all segments (when they can be found)
@@ -49,6 +50,9 @@ struct ArchiveOptions {
   // Least time between two data callbacks (see output_sink.h); tests use 0 to get
   // a piece for every block of output.
   std::chrono::milliseconds pieceInterval = OutputSink::kPieceInterval;
+  // The OEM code page of stored names that are not UTF-8 (see CodePage::Open);
+  // empty: 850. Open answers BadConstant for one that cannot be used.
+  std::string codePage;
 };
 
 class Archive {
@@ -88,6 +92,7 @@ class Archive {
   State state_ = State::NoEntry;
   FileHeader header_;
   Entry entry_;
+  CodePage names_;
   bool solidArchive_ = false;
   std::vector<std::pair<std::string, std::pair<std::vector<std::string>, std::uint32_t>>> folders_;
 };

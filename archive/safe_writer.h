@@ -18,8 +18,9 @@ namespace ace {
 // The write call used for entry data; tests put a failing one in its place.
 using WriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
 
-// Splits a stored name (separators `\` and `/`) into components. UnsafeName for an
-// empty name, an absolute name, a drive letter, or a "", "." or ".." component.
+// Splits an entry name (UTF-8, separators `\` and `/`) into components. UnsafeName
+// for an empty name, an absolute name, a drive letter, or a "", "." or ".."
+// component.
 Status SplitEntryName(std::string_view name, std::vector<std::string>& parts);
 
 // DOS time stamp (local time) to seconds since the epoch; false when impossible.

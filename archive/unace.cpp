@@ -50,6 +50,14 @@ void CopyName(char (&out)[260], const std::string& in) {
   out[n] = '\0';
 }
 
+// As CopyName, but a UTF-8 name that does not fit loses whole characters only.
+void CopyUtf8Name(char (&out)[260], const std::string& in) {
+  std::size_t n = in.size() < sizeof out - 1 ? in.size() : sizeof out - 1;
+  while (n < in.size() && n > 0 && (static_cast<unsigned char>(in[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(out, in.data(), n);
+  out[n] = '\0';
+}
+
 }  // namespace
 
 TACEHandle ACEOpenArchive(TACEOpenArchiveData* data) {
@@ -64,6 +72,7 @@ TACEHandle ACEOpenArchive(TACEOpenArchiveData* data) {
   options.data.function = data->DataCallback;
   options.data.context = data->CallbackContext;
   options.maxEntrySize = INT32_MAX;
+  if (data->CodePage) options.codePage = data->CodePage;
   TACEHandle handle = new (std::nothrow) TACEArchive(options);
   if (!handle) {
     data->Status = ACE_ERR_MEMORY;
@@ -87,7 +96,7 @@ int ACEReadHeader(TACEHandle handle, TACEHeaderData* header) {
     if (s != ace::Status::Ok) return ace::ToApiCode(s);
     *header = TACEHeaderData{};
     CopyName(header->VolumeName, e.volumePath);
-    CopyName(header->EntryName, e.name);
+    CopyUtf8Name(header->EntryName, e.name);
     header->EntrySize = e.size > INT32_MAX ? INT32_MAX : std::int32_t(e.size);
     header->OriginalSize = std::int64_t(e.size > INT64_MAX ? INT64_MAX : e.size);
     header->PackedSize = std::int64_t(e.packedSize > INT64_MAX ? INT64_MAX : e.packedSize);

@@ -24,7 +24,7 @@ enum : int {
   ACE_ERR_CRC = 9,             // broken header (open, read header) or data CRC mismatch
   ACE_ERR_NOT_ACE = 128,       // not an ACE archive
   ACE_ERR_HANDLE = 129,        // invalid handle given as parameter
-  ACE_ERR_CONSTANT = 130,      // wrong constant (operation, mode)
+  ACE_ERR_CONSTANT = 130,      // wrong constant (operation, mode, code page)
   ACE_ERR_ENCRYPTED = 131,     // entry is encrypted
   ACE_ERR_UNKNOWN_METHOD = 132,// entry compressed with an unknown method
   ACE_ERR_UNSAFE_NAME = 133,   // entry name would leave the destination folder: not written
@@ -57,6 +57,10 @@ using TACEDataCallback = int (*)(void* context, const std::uint8_t* data, std::i
 struct TACEOpenArchiveData {
   const char* ArchivePath = nullptr;  // NUL-terminated path of the first volume
   std::int32_t Mode = 1;              // 1: open for extraction
+  // The OEM code page of entry names that are not UTF-8: a number ("437", "850",
+  // "852", "866", ...) or a name iconv knows ("CP1252"); null or empty: 850. One
+  // the library cannot use makes the open fail with ACE_ERR_CONSTANT.
+  const char* CodePage = nullptr;
   std::int32_t Status = 0;            // set by the library: 0 on success, else a code above
   std::int32_t Reserved = 4;          // the caller stores 4 here; not interpreted
   TACEVolumeCallback VolumeCallback = nullptr;
@@ -66,7 +70,11 @@ struct TACEOpenArchiveData {
 
 struct TACEHeaderData {
   char VolumeName[260] = {};   // NUL-terminated path of the volume that holds the entry's start
-  char EntryName[260] = {};    // NUL-terminated stored name (backslashes, relative)
+  // NUL-terminated entry name in UTF-8 (backslashes, relative): a stored name that
+  // is valid UTF-8 as it is, any other converted from the code page of the open.
+  // A name longer than 259 bytes is cut after its last whole character that fits;
+  // ACEProcessFile still writes the entry under its whole name.
+  char EntryName[260] = {};
   // Unpacked size, signed. Entries of 2 GiB and more are refused: EntrySize then
   // holds INT32_MAX and ACEProcessFile answers ACE_ERR_WRITE without writing.
   std::int32_t EntrySize = 0;

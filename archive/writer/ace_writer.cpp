@@ -11,9 +11,11 @@
 #include <set>
 #include <functional>
 #include <system_error>
+#include <utility>
 #include <unistd.h>
 
 #include "ace_crc.h"
+#include "code_page.h"
 #include "lz77_encoder.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +35,7 @@ constexpr std::uint32_t kAttrReadOnly = 0x01;
 constexpr std::uint32_t kAttrDirectory = 0x10;
 constexpr std::uint32_t kAttrArchive = 0x20;
 constexpr std::size_t kMaxNameBytes = 259;
+constexpr char kStoredCodePage[] = "850";
 constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
 constexpr std::size_t kFileHeaderFixed = 35;
 
@@ -73,7 +76,8 @@ std::vector<std::uint8_t> MainHeader(std::uint16_t flags, int volume, std::uint3
 }
 
 struct Entry {
-  std::string name;
+  std::string name;    // UTF-8, for messages
+  std::string stored;  // code page 850, for the header
   std::uint32_t originalSize = 0;
   std::uint32_t dosTime = 0;
   std::uint32_t attributes = 0;
@@ -97,8 +101,8 @@ std::vector<std::uint8_t> FileHeader(const Entry& e, std::uint16_t extraFlags, s
   PutU8(h, e.quality);
   PutU16(h, e.params);
   PutU16(h, 0);
-  PutU16(h, static_cast<std::uint32_t>(e.name.size()));
-  for (char c : e.name) PutU8(h, static_cast<std::uint8_t>(c));
+  PutU16(h, static_cast<std::uint32_t>(e.stored.size()));
+  for (char c : e.stored) PutU8(h, static_cast<std::uint8_t>(c));
   Seal(h);
   return h;
 }
@@ -141,21 +145,46 @@ std::filesystem::path AceVolumeName(const fs::path& firstVolume, int index) {
   return firstVolume.parent_path() / name;
 }
 
-std::string AceArchiveName(const std::string& input) {
+namespace {
+
+// `text` as a message shows it: valid UTF-8 as it is, otherwise the bytes past
+// ASCII as \xNN.
+std::string Shown(const std::string& text) {
+  if (ace::IsUtf8(text)) return text;
+  std::string shown;
+  for (unsigned char c : text) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    shown += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(hex);
+  }
+  return shown;
+}
+
+// The character of valid UTF-8 `text` that starts at `at`, and its code point.
+std::pair<std::string, char32_t> CharacterAt(const std::string& text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+  return {text.substr(at, length), code};
+}
+
+}  // namespace
+
+AceEntryName AceNameForms(const std::string& input) {
   std::string name = input;
   std::replace(name.begin(), name.end(), '/', '\\');
   if (!name.empty() && name.back() == '\\') name.pop_back();
   auto refuse = [&](const std::string& why) -> AceWriterError {
-    return AceWriterError("entry name '" + input + "' " + why);
+    return AceWriterError("entry name \"" + Shown(input) + "\": " + why);
   };
   if (name.empty()) throw refuse("is empty");
-  if (name.size() > kMaxNameBytes) throw refuse("is longer than 259 bytes");
   if (name.front() == '\\') throw refuse("is absolute");
   for (unsigned char c : name) {
     if (c < 0x20 || c == 0x7F) throw refuse("contains a control character");
-    if (c >= 0x80) throw refuse("contains characters outside ASCII, which the archive's code page cannot carry");
     if (std::strchr(":*?\"<>|", c)) throw refuse(std::string("contains the character '") + char(c) + "'");
   }
+  if (!ace::IsUtf8(name)) throw refuse("is not valid UTF-8");
   std::size_t start = 0;
   while (start <= name.size()) {
     std::size_t end = name.find('\\', start);
@@ -165,8 +194,25 @@ std::string AceArchiveName(const std::string& input) {
     if (part == "." || part == "..") throw refuse("has a '" + part + "' component");
     start = end + 1;
   }
-  return name;
+  // Stored in code page 850, as the original tools on DOS and Windows expect.
+  ace::CodePage cp850;
+  if (!cp850.Open(kStoredCodePage)) throw refuse("cannot be converted: the C library has no code page 850");
+  AceEntryName forms{name, {}};
+  std::size_t bad = 0;
+  if (!cp850.FromUtf8(name, forms.stored, bad)) {
+    const auto [character, code] = CharacterAt(name, bad);
+    char codePoint[16];
+    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(code));
+    throw refuse("character \"" + character + "\" (" + codePoint + ") has no code page 850 form");
+  }
+  if (forms.stored.size() > kMaxNameBytes) throw refuse("is longer than 259 bytes");
+  // Readers take a stored name that happens to be valid UTF-8 as UTF-8.
+  const std::string readBack = cp850.ToUtf8(forms.stored);
+  if (readBack != name) throw refuse("its code page 850 bytes would read back as \"" + readBack + "\"");
+  return forms;
 }
+
+std::string AceArchiveName(const std::string& name) { return AceNameForms(name).name; }
 
 struct AceWriter::Impl {
   fs::path first;
@@ -274,7 +320,7 @@ struct AceWriter::Impl {
       if (Remaining() == 0) {
         SealSegment(true);
         OpenVolume();
-        CheckFits(kFileHeaderFixed + openEntry.name.size() + 1, "entry '" + openEntry.name + "'");
+        CheckFits(kFileHeaderFixed + openEntry.stored.size() + 1, "entry '" + openEntry.name + "'");
         BeginSegment(true);
       }
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(Remaining(), bytes.size()));
@@ -311,7 +357,7 @@ struct AceWriter::Impl {
         // End the volume inside the open entry, so that readers go on to the next.
         SealSegment(true);
         OpenVolume();
-        CheckFits(kFileHeaderFixed + openEntry.name.size() + 1 + queuedBytes + following,
+        CheckFits(kFileHeaderFixed + openEntry.stored.size() + 1 + queuedBytes + following,
                   "the entries that follow '" + openEntry.name + "'");
         BeginSegment(true);
         PutPacked(std::span(&last, 1));
@@ -332,10 +378,11 @@ struct AceWriter::Impl {
     queued.push_back(std::move(block));
   }
 
-  Entry MakeEntry(const std::string& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
-    if (size > 0xFFFFFFFFu) throw AceWriterError("entry '" + name + "' is 4 GiB or larger");
+  Entry MakeEntry(const AceEntryName& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
+    if (size > 0xFFFFFFFFu) throw AceWriterError("entry '" + name.name + "' is 4 GiB or larger");
     Entry e;
-    e.name = name;
+    e.name = name.name;
+    e.stored = name.stored;
     e.originalSize = static_cast<std::uint32_t>(size);
     e.dosTime = dosTime;
     e.attributes = attributes;
@@ -345,25 +392,27 @@ struct AceWriter::Impl {
     return e;
   }
 
-  void AddFolderEntry(const std::string& name, std::uint32_t dosTime) {
-    const std::string key = Lower(name);
+  void AddFolderEntry(const AceEntryName& name, std::uint32_t dosTime) {
+    const std::string key = Lower(name.name);
     if (directories.count(key)) return;
-    if (files.count(key)) throw AceWriterError("entry '" + name + "' is already in the archive as a file");
+    if (files.count(key)) throw AceWriterError("entry '" + name.name + "' is already in the archive as a file");
     AddParents(name, dosTime);
     directories.insert(key);
     Entry e = MakeEntry(name, 0, dosTime, kAttrDirectory);
     Queue(FileHeader(e, 0, 0, kAceCrcStart));
   }
 
-  void AddParents(const std::string& name, std::uint32_t dosTime) {
-    const std::size_t cut = name.rfind('\\');
-    if (cut != std::string::npos) AddFolderEntry(name.substr(0, cut), dosTime);
+  // `\` is the same byte in both forms, so the parents are cut from both alike.
+  void AddParents(const AceEntryName& name, std::uint32_t dosTime) {
+    const std::size_t cut = name.name.rfind('\\');
+    if (cut != std::string::npos)
+      AddFolderEntry({name.name.substr(0, cut), name.stored.substr(0, name.stored.rfind('\\'))}, dosTime);
   }
 
-  std::string ClaimFileName(const std::string& input, std::uint32_t dosTime) {
-    const std::string name = AceArchiveName(input);
-    const std::string key = Lower(name);
-    if (files.count(key) || directories.count(key)) throw AceWriterError("entry '" + name + "' is already in the archive");
+  AceEntryName ClaimFileName(const std::string& input, std::uint32_t dosTime) {
+    const AceEntryName name = AceNameForms(input);
+    const std::string key = Lower(name.name);
+    if (files.count(key) || directories.count(key)) throw AceWriterError("entry '" + name.name + "' is already in the archive");
     AddParents(name, dosTime);
     files.insert(key);
     return name;
@@ -404,7 +453,7 @@ struct AceWriter::Impl {
       return;
     }
 
-    const std::size_t headerBytes = kFileHeaderFixed + e.name.size();
+    const std::size_t headerBytes = kFileHeaderFixed + e.stored.size();
     Settle(headerBytes + 1);
     open = true;
     openEntry = e;
@@ -498,7 +547,7 @@ AceWriter::AceWriter(fs::path firstVolume, AceWriterOptions options) : impl_(std
 AceWriter::~AceWriter() = default;
 
 void AceWriter::AddDirectory(const std::string& archiveName, fs::file_time_type mtime) {
-  impl_->Guarded([&] { impl_->AddFolderEntry(AceArchiveName(archiveName), AceDosTime(mtime)); });
+  impl_->Guarded([&] { impl_->AddFolderEntry(AceNameForms(archiveName), AceDosTime(mtime)); });
 }
 
 void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) {
@@ -514,7 +563,7 @@ void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) 
     std::FILE* in = std::fopen(source.c_str(), "rb");
     if (!in) throw AceWriterError("cannot open '" + source.string() + "': " + std::strerror(errno));
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> guard(in, &std::fclose);
-    const std::string name = impl_->ClaimFileName(archiveName, dosTime);
+    const AceEntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, size, dosTime, kAttrArchive | (writable ? 0 : kAttrReadOnly));
     impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {
       const std::size_t got = std::fread(dst, 1, n, in);
@@ -530,7 +579,7 @@ void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::ui
                          std::uint32_t attributes) {
   impl_->Guarded([&] {
     if (attributes & kAttrDirectory) throw AceWriterError("entry '" + archiveName + "': file data with the folder attribute");
-    const std::string name = impl_->ClaimFileName(archiveName, dosTime);
+    const AceEntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, data.size(), dosTime, attributes);
     std::size_t at = 0;
     impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {

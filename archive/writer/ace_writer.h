@@ -54,11 +54,24 @@ class AceWriter {
 // `firstVolume`: .ace, then .c00 ... .c99, then .100, .101 ...
 std::filesystem::path AceVolumeName(const std::filesystem::path& firstVolume, int index);
 
-// The stored form of an entry name: '/' becomes '\', and names that are empty,
-// absolute, carry a drive letter, contain "." or ".." components or empty ones,
-// control or non-ASCII characters, or are longer than 259 bytes are refused with
-// AceWriterError.
+// The name an entry gets, as readers show it: '/' becomes '\'. Names that are
+// empty, absolute, carry a drive letter, contain "." or ".." components or empty
+// ones, control characters, are not valid UTF-8, hold a character that code
+// page 850 lacks, take more than 259 bytes in it or would read back as another
+// name (see AceNameForms) are refused with AceWriterError, whose message names
+// the entry (and the character).
 std::string AceArchiveName(const std::string& name);
+
+// An entry name in its two forms: UTF-8 with '\' as AceArchiveName gives it, and
+// the bytes stored in the header, in code page 850 (the OEM code page of the DOS
+// and Windows tools). Readers take stored bytes that are valid UTF-8 as UTF-8, so
+// a name whose code page 850 bytes happen to be valid UTF-8 ("├®" is stored as
+// the bytes of "é") would read back as another name, and is refused.
+struct AceEntryName {
+  std::string name;
+  std::string stored;
+};
+AceEntryName AceNameForms(const std::string& name);
 
 // A DOS time stamp (local time) for a file time; clamped to 1980..2107.
 std::uint32_t AceDosTime(std::filesystem::file_time_type time);

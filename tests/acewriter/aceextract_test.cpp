@@ -38,7 +38,8 @@ TEST_P(WrittenSetThroughAceExtract, ExtractsBitExactly) {
   while (text.size() < 300000) text += "volume " + std::to_string(rng() % 1000) + " of the set\n";
   std::string noise(120000, '\0');
   for (char& ch : noise) ch = char(rng());
-  files = {{"readme.txt", "hello\n"}, {"docs\\manual.txt", text}, {"data\\noise.bin", noise}, {"data\\empty", ""}};
+  files = {{"readme.txt", "hello\n"}, {"docs\\manual.txt", text}, {"data\\noise.bin", noise}, {"data\\empty", ""},
+           {"Überordner\\Grüße ╔═╗.txt", "stored in code page 850, extracted as UTF-8\n"}};
 
   AceWriterOptions options;
   options.Solid = c.solid;

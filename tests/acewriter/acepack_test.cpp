@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
+#include <iterator>
 #include <sys/wait.h>
 #include <map>
 
@@ -14,9 +15,15 @@ using namespace acetest;
 
 namespace {
 
-int RunAcepack(const std::string& args) {
-  const std::string cmd = std::string(ACEPACK_PATH) + " " + args + " >/dev/null 2>&1";
-  const int status = std::system(cmd.c_str());
+int RunAcepack(const std::string& args, std::string* output = nullptr) {
+  const std::string cmd = std::string(ACEPACK_PATH) + " " + args + " 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  std::string text;
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+  if (output) *output = text;
+  const int status = ::pclose(p);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -66,6 +73,16 @@ TEST(Acepack, RefusesBadArgumentsWithoutWriting) {
   EXPECT_EQ(RunAcepack((dir / "a.ace").string() + " " + (dir / "missing").string()), 1);
   EXPECT_FALSE(fs::exists(dir / "a.ace"));
   EXPECT_FALSE(fs::exists(dir / "a.ace.part"));
+}
+
+TEST(Acepack, ANameCodePage850LacksStopsItWithoutLeavingVolumes) {
+  TempDir dir;
+  WriteFile(dir / "tree" / "a.txt", TextBytes(5000, 1));  // packed before the refused name
+  WriteFile(dir / "tree" / "日本.txt", TextBytes(100, 2));
+  std::string output;
+  EXPECT_EQ(RunAcepack((dir / "set.ace").string() + " " + (dir / "tree").string(), &output), 1);
+  EXPECT_EQ(output, "acepack: entry name \"日本.txt\": character \"日\" (U+65E5) has no code page 850 form\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << "only the tree";
 }
 
 }  // namespace

@@ -413,16 +413,50 @@ TEST(Names, StoredWithBackslashesAndCheckedForSafety) {
   EXPECT_EQ(AceArchiveName("dir/"), "dir");
   EXPECT_EQ(AceArchiveName("x..y"), "x..y");
   for (const char* bad : {"", "/abs", "\\abs", "c:file", "a/../b", "..", "./a", "a//b", "a\\.\\b", "tab\tname",
-                          "caf\xc3\xa9", "what?", "pipe|name"})
+                          "what?", "pipe|name"})
     EXPECT_THROW(AceArchiveName(bad), AceWriterError) << bad;
   EXPECT_NO_THROW(AceArchiveName(std::string(259, 'n')));
   EXPECT_THROW(AceArchiveName(std::string(260, 'n')), AceWriterError);
+  // The limit counts stored bytes: one per character in code page 850.
+  std::string umlauts;
+  for (int i = 0; i < 259; ++i) umlauts += "ü";
+  EXPECT_NO_THROW(AceArchiveName(umlauts));
+  EXPECT_THROW(AceArchiveName(umlauts + "ü"), AceWriterError);
 
   TempDir dir;
   AceWriter w(dir / "n.ace", {});
   w.AddBytes("a/b.txt", std::vector<std::uint8_t>{1, 2}, kTime, 0x20);
   EXPECT_THROW(w.AddBytes("a\\b.txt", std::vector<std::uint8_t>{1}, kTime, 0x20), AceWriterError);  // duplicate
   EXPECT_THROW(w.Finish(), AceWriterError);  // the writer refuses to go on after an error
+}
+
+TEST(Names, Utf8NamesAreStoredInCodePage850) {
+  TempDir dir;
+  AceWriter w(dir / "n.ace", {});
+  w.AddBytes("Überordner/Müller ß é ╔═╗.txt", TextBytes(100, 1), kTime, 0x20);
+  w.Finish();
+  std::vector<std::string> stored;
+  for (const Block& b : WalkBlocks(dir / "n.ace", nullptr))
+    if (b.type == 1) stored.push_back(b.name);
+  EXPECT_EQ(stored, (std::vector<std::string>{"\x9A" "berordner", "\x9A" "berordner\\M\x81ller \xE1 \x82 \xC9\xCD\xBB.txt"}));
+}
+
+TEST(Names, RefusalsNameTheCharacterCodePage850Lacks) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"日本.txt", "entry name \"日本.txt\": character \"日\" (U+65E5) has no code page 850 form"},
+      {"docs/€.txt", "entry name \"docs/€.txt\": character \"€\" (U+20AC) has no code page 850 form"},
+      {"\xF0\x9F\x98\x80.txt", "entry name \"\xF0\x9F\x98\x80.txt\": character \"\xF0\x9F\x98\x80\" (U+1F600) has no code page 850 form"},
+      {"├®.txt", "entry name \"├®.txt\": its code page 850 bytes would read back as \"é.txt\""},
+      {"caf\xE9.txt", "entry name \"caf\\xE9.txt\": is not valid UTF-8"},
+  };
+  for (const auto& [name, message] : rows) {
+    try {
+      AceArchiveName(name);
+      ADD_FAILURE() << name << " was accepted";
+    } catch (const AceWriterError& e) {
+      EXPECT_EQ(e.what(), message);
+    }
+  }
 }
 
 TEST(Files, AddFileStreamsAndKeepsAttributesAndTime) {

@@ -40,8 +40,9 @@ int OnData(void* ctx, const std::uint8_t*, std::int32_t count) {
 
 class Session {
  public:
-  Session(const fs::path& archive, Calls* calls) : path_(archive.string()) {
+  Session(const fs::path& archive, Calls* calls, const char* codePage = nullptr) : path_(archive.string()) {
     open_.ArchivePath = path_.c_str();
+    open_.CodePage = codePage;
     open_.VolumeCallback = OnVolume;
     open_.DataCallback = OnData;
     open_.CallbackContext = calls;
@@ -487,6 +488,59 @@ TEST(UnsafeNames, RefusedEntryOfASolidArchiveIsStillDecodedForTheOthers) {
   std::replace(renamed.begin(), renamed.end(), '\\', '/');
   ASSERT_EQ(manifest.erase(renamed), 1u) << renamed;
   EXPECT_EQ(Written(dest.path()), manifest);
+}
+
+// --- Names stored in an OEM code page ---
+
+TEST(OemNames, BecomeUtf8InTheHeaderAndOnDisk) {
+  struct Row {
+    const char* codePage;
+    std::string stored, utf8;
+  };
+  const Row rows[] = {
+      {nullptr, "M\x81ller.txt", "Müller.txt"},                   // code page 850 by default
+      {nullptr, "Stra\xE1" "e\\caf\x82.txt", "Straße\\café.txt"},  // the separator stays one
+      {nullptr, "\xC9\xCD\xBB.nfo", "╔═╗.nfo"},
+      {nullptr, "Müller.txt", "Müller.txt"},                       // UTF-8 already
+      {nullptr, "\xC3\xA9\x81.txt", "├®ü.txt"},                   // not UTF-8 as a whole: all of it is 850
+      {"866", "\x8F\xE0\xA8\xA2\xA5\xE2.txt", "Привет.txt"},
+      {"CP1252", "\x81\xC4.txt", "\xEF\xBF\xBDÄ.txt"},             // a byte the page lacks: U+FFFD
+  };
+  for (const Row& row : rows) {
+    TempDir src, dest;
+    WriteFile(src.path() / "names.ace", BuildArchive({{.name = row.stored, .data = row.utf8}}));
+    Calls calls;
+    Session s(src.path() / "names.ace", &calls, row.codePage);
+    ASSERT_EQ(s.status(), ACE_OK) << row.utf8;
+    ASSERT_EQ(s.Next(), ACE_OK) << row.utf8;
+    EXPECT_EQ(std::string(s.header.EntryName), row.utf8);
+    EXPECT_EQ(s.Extract(dest.dest()), ACE_OK) << row.utf8;
+    std::string path = row.utf8;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    EXPECT_EQ(Written(dest.path()), (std::map<std::string, std::string>{{path, Md5Hex(row.utf8)}}));
+  }
+}
+
+TEST(OemNames, AConvertedNamePast259BytesIsCutWholeInTheHeaderAndWrittenWhole) {
+  const std::string stored = "a" + std::string(100, '\x81') + "\\" + std::string(100, '\x81');
+  std::string ue;
+  for (int i = 0; i < 100; ++i) ue += "ü";
+  TempDir src, dest;
+  WriteFile(src.path() / "long.ace", BuildArchive({{.name = stored, .data = "long"}}));
+  Calls calls;
+  Session s(src.path() / "long.ace", &calls);
+  ASSERT_EQ(s.Next(), ACE_OK);
+  // 259 bytes would end inside a "ü".
+  EXPECT_EQ(std::string(s.header.EntryName), ("a" + ue + "\\" + ue).substr(0, 258));
+  EXPECT_EQ(s.Extract(dest.dest()), ACE_OK);
+  EXPECT_EQ(ReadFile(dest.path() / ("a" + ue) / ue), "long");
+}
+
+TEST(OemNames, ACodePageTheLibraryCannotUseFailsTheOpen) {
+  for (const char* codePage : {"999", "no-such-page", "UTF-16"}) {
+    Calls calls;
+    EXPECT_EQ(Session(kCorpus / "v1/onefile.ace", &calls, codePage).status(), ACE_ERR_CONSTANT) << codePage;
+  }
 }
 
 // --- Damaged or foreign input ---

@@ -82,4 +82,21 @@ TEST(AceExtract, FailuresPrintTheReportsAndExitNonZero) {
   EXPECT_EQ(usage.exitCode, 2);
 }
 
+TEST(AceExtract, CodePageOptionChoosesHowNamesAreRead) {
+  TempDir dir;
+  WriteFile(dir.path() / "ru.ace", BuildArchive({{.name = "\x8F\xE0\xA8\xA2\xA5\xE2.txt", .data = "privet"}}));
+  const std::string archive = Quote(dir.path() / "ru.ace");
+  const Result list = RunTool("--codepage 866 l " + archive);
+  EXPECT_EQ(list.exitCode, 0);
+  EXPECT_NE(list.output.find(" Привет.txt\n"), std::string::npos) << list.output;
+  const Result x = RunTool("x " + archive + " " + Quote(dir.path()) + " --codepage 866");
+  EXPECT_EQ(x.exitCode, 0) << x.output;
+  EXPECT_EQ(ReadFile(dir.path() / "Привет.txt"), "privet");
+
+  const Result unknown = RunTool("--codepage 999 l " + archive);
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.output.find("unknown code page \"999\""), std::string::npos) << unknown.output;
+  EXPECT_EQ(RunTool("l " + archive + " --codepage").exitCode, 2);
+}
+
 }  // namespace

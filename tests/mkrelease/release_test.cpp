@@ -74,14 +74,14 @@ std::string Noise(std::size_t size, std::uint32_t seed) {
 }
 
 // A payload with nested and empty folders, text, a noisy binary that spans volumes
-// and an empty file.
+// and an empty file whose name code page 850 carries.
 void MakePayload(const fs::path& root) {
   WriteBytes(root / "readme.txt", "Read me first.\n");
   std::string text;
   for (int i = 0; i < 4000; ++i) text += "Line " + std::to_string(i) + " of the long guide.\n";
   WriteBytes(root / "docs" / "guide" / "long.txt", text);
   WriteBytes(root / "bin" / "data.bin", Noise(300 * 1024, 7));
-  WriteBytes(root / "zero.txt", "");
+  WriteBytes(root / "zéro.txt", "");
   fs::create_directories(root / "empty" / "inner");
 }
 
@@ -360,8 +360,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"ExecuteAFolder", [](auto& d, auto&) { d.execute = "docs"; }, "is not a file of the payload"},
         BadInput{"PayloadNameWithNewline", [](auto& d, auto&) { WriteBytes(d.payload / "bad\nname.txt", "x"); },
                  "the payload name holds a line break"},
-        BadInput{"PayloadNameNotAscii", [](auto& d, auto&) { WriteBytes(d.payload / "docs" / "caf\xC3\xA9.txt", "x"); },
-                 "outside printable ASCII"},
+        BadInput{"PayloadNameOutsideCp850", [](auto& d, auto&) { WriteBytes(d.payload / "docs" / "日本.txt", "x"); },
+                 "the payload entry name \"docs/日本.txt\": character \"日\" (U+65E5) has no code page 850 form; rename '"},
+        BadInput{"PayloadNameNotUtf8", [](auto& d, auto&) { WriteBytes(d.payload / "docs" / "caf\xE9.txt", "x"); },
+                 "is not valid UTF-8"},
         BadInput{"PayloadNameWithColon", [](auto& d, auto&) { WriteBytes(d.payload / "a:b", "x"); }, "character ':'"},
         BadInput{"PayloadNameWithBackslash", [](auto& d, auto&) { WriteBytes(d.payload / "a\\b", "x"); },
                  "character '\\'"},

@@ -1,6 +1,8 @@
 // aceextract l ARCHIVE        list the entries (name, sizes, method, CRC)
 // aceextract t ARCHIVE        decode every entry and check its CRC, write nothing
 // aceextract x ARCHIVE DEST   extract the whole set below DEST
+// --codepage CP (anywhere) reads names that are not UTF-8 in code page CP
+// (437, 850, 852, 866, ...; default 850).
 //
 // Built on the four library calls, as the installer is. Failures print the
 // installer's own report texts (a carriage return shown as a line break) and end
@@ -53,13 +55,31 @@ int Usage() {
   std::fprintf(stderr,
                "usage: aceextract l ARCHIVE\n"
                "       aceextract t ARCHIVE\n"
-               "       aceextract x ARCHIVE DEST\n");
+               "       aceextract x ARCHIVE DEST\n"
+               "option: --codepage CP   code page of names that are not UTF-8 (437, 850, 852, 866, ...;\n"
+               "                        default 850)\n");
   return 2;
+}
+
+// Takes `option VALUE` out of the arguments, wherever it stands. False when the
+// option is there without a value.
+bool TakeOption(int& argc, char** argv, const char* option, const char*& value) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], option) != 0) continue;
+    if (i + 1 >= argc) return false;
+    value = argv[i + 1];
+    for (int k = i; k + 2 < argc; ++k) argv[k] = argv[k + 2];
+    argc -= 2;
+    --i;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* codePage = nullptr;
+  if (!TakeOption(argc, argv, "--codepage", codePage)) return Usage();
   if (argc < 3) return Usage();
   const std::string command = argv[1];
   const std::string archive = argv[2];
@@ -76,7 +96,14 @@ int main(int argc, char** argv) {
   open.VolumeCallback = OnVolume;
   open.DataCallback = OnData;
   open.CallbackContext = &run;
+  open.CodePage = codePage;
   TACEHandle handle = ACEOpenArchive(&open);
+  if (open.Status == ACE_ERR_CONSTANT) {
+    std::fprintf(stderr, "aceextract: unknown code page \"%s\"; give one such as 437, 850, 852 or 866\n",
+                 codePage ? codePage : "");
+    ACECloseArchive(handle);
+    return Usage();
+  }
   if (open.Status != ACE_OK) {
     PrintReport(ace::OpenErrorText(open.Status, archive));
     ACECloseArchive(handle);

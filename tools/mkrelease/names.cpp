@@ -15,13 +15,13 @@ std::string Lower(std::string s) {
   return s;
 }
 
-void CheckComponent(const std::string& what, const std::string& whole, const std::string& part) {
+void CheckComponent(const std::string& what, const std::string& whole, const std::string& part, bool asciiOnly) {
   if (part.empty()) throw ReleaseError(what + " '" + whole + "' has an empty path component; remove the doubled '/'");
   if (part == "." || part == "..") {
     throw ReleaseError(what + " '" + whole + "' uses '" + part + "'; give a plain path inside its folder");
   }
   for (unsigned char c : part) {
-    if (c < 0x20 || c >= 0x7F) {
+    if (c < 0x20 || c == 0x7F || (c > 0x7F && asciiOnly)) {
       throw ReleaseError(what + " '" + whole + "' holds a character outside printable ASCII; rename it");
     }
     if (c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') {
@@ -59,13 +59,15 @@ void CheckReleaseFileName(const std::string& what, const std::string& name) {
   if (name.find('/') != std::string::npos) {
     throw ReleaseError(what + " '" + name + "' is not a plain file name; the release folder has no subfolders for it");
   }
-  CheckComponent(what, name, name);
+  CheckComponent(what, name, name, true);
   if (IsReservedReleaseName(name)) {
     throw ReleaseError(what + " '" + name + "' is a name the release folder itself uses; rename it");
   }
 }
 
-void CheckPayloadPath(const std::string& what, const std::string& path) {
+namespace {
+
+void CheckRelativePath(const std::string& what, const std::string& path, bool asciiOnly) {
   if (path.empty()) throw ReleaseError(what + " is empty; give a path inside the payload");
   CheckIniValue(what, path);
   if (path.front() == '/') throw ReleaseError(what + " '" + path + "' is absolute; give it relative to the payload folder");
@@ -73,10 +75,16 @@ void CheckPayloadPath(const std::string& what, const std::string& path) {
   while (start <= path.size()) {
     std::size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
-    CheckComponent(what, path, path.substr(start, end - start));
+    CheckComponent(what, path, path.substr(start, end - start), asciiOnly);
     start = end + 1;
   }
 }
+
+}  // namespace
+
+void CheckPayloadPath(const std::string& what, const std::string& path) { CheckRelativePath(what, path, true); }
+
+void CheckPayloadName(const std::string& what, const std::string& path) { CheckRelativePath(what, path, false); }
 
 bool IsReservedReleaseName(const std::string& name) {
   static const char* const reserved[] = {"install", "install.ini", "install.dat", "qt.conf",

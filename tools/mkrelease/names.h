@@ -19,6 +19,11 @@ void CheckReleaseFileName(const std::string& what, const std::string& name);
 // plain name as above.
 void CheckPayloadPath(const std::string& what, const std::string& path);
 
+// A relative '/'-separated path of a payload entry, which only the archive carries:
+// as CheckPayloadPath, but characters past ASCII are left to the archive writer
+// (AceArchiveName), which takes those that code page 850 has.
+void CheckPayloadName(const std::string& what, const std::string& path);
+
 // True when `name` is one of the names the release folder itself uses (install,
 // install.ini, install.dat, the bundle's lib/, platforms/, ... ), compared without
 // regard to letter case.

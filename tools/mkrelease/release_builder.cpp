@@ -247,7 +247,7 @@ void ScanFolder(const fs::path& folder, const std::string& prefix, std::vector<P
             [](const auto& a, const auto& b) { return a.path().filename().string() < b.path().filename().string(); });
   for (const auto& child : children) {
     const std::string name = prefix + child.path().filename().string();
-    CheckPayloadPath("the payload name", name);
+    CheckPayloadName("the payload name", name);
     try {
       AceArchiveName(name);
     } catch (const AceWriterError& e) {
