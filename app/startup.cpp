@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSocketNotifier>
+#include <unistd.h>
 
 #include "canvas_text.h"
 #include "picture_images.h"
+#include "stop_signals.h"
 #include "unit1.h"
 #include "unit2.h"
 #include "unit3.h"
@@ -19,9 +22,29 @@ void SetUpInstallerApplication() {
   InstallQtCanvasTextRenderer();
 }
 
+void CloseWindowsOnStopSignals(QObject* owner) {
+  const int fd = StopSignalDescriptor();
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
+  QObject::connect(notifier, &QSocketNotifier::activated, owner, [fd, notifier] {
+    char drained[16];
+    while (::read(fd, drained, sizeof drained) > 0) {
+    }
+    notifier->setEnabled(false);
+    // As the quit button: the music closes with the main window. A run in progress
+    // is cancelled first, and the main window closes once it has ended; modal
+    // dialogs and message boxes close too, so that nothing holds the program open.
+    QApplication::closeAllWindows();
+  });
+}
+
 int RunInstallerApplication(int argc, char** argv) {
+  // Before the music library starts, so that it finds handlers in place and keeps
+  // its own out of the way.
+  CatchStopSignals();
   QApplication app(argc, argv);
   SetUpInstallerApplication();
+  CloseWindowsOnStopSignals(&app);
 
   TForm1 form1;
   if (form1.StartupFailed()) {
@@ -40,5 +63,7 @@ int RunInstallerApplication(int argc, char** argv) {
   form1.show();
   form1.activateWindow();
   form1.setFocus();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  // Ended by a signal: say so in the exit status, as the shell would for the signal.
+  return StopSignalArrived() ? 128 + StopSignalNumber() : status;
 }

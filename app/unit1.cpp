@@ -211,7 +211,6 @@ void TForm1::DXDraw1MouseUp(Qt::MouseButton, int, int) {
           throw;
         }
         DXTimer1.SetEnabled(true);
-        if (quitAfterRun_) close();
         break;
       case TScreenButton::Nfo:
         DXTimer1.SetEnabled(false);
@@ -285,6 +284,8 @@ void TForm1::RunInstall() {
   // Ending the mode shows any frame still pending: the screen catches up with the
   // last state the run drew.
   DXDraw1Platform.SetDeferLateFrames(false);
+  // A close request (the window system, a stop signal) waited for the run's end.
+  if (quitAfterRun_) close();
 }
 
 void TForm1::ShowEntry(const TEntryProgress& entry) {

@@ -102,6 +102,9 @@ bool AcquireDevice() {
     return true;
   }
   SDL_ClearError();
+  // SIGINT and SIGTERM belong to the program: SDL would turn them into quit events
+  // that nobody reads, and the program would no longer stop on them.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     g_deviceError = MediaErrorText();
     return false;

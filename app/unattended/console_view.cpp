@@ -77,7 +77,9 @@ double TConsoleRunView::Seconds() const {
 }
 
 void TConsoleRunView::ShowEntry(const TEntryProgress& entry) {
+  // Names are stored with backslashes; a Linux user reads them with slashes.
   entryName_ = entry.EntryName;
+  std::replace(entryName_.begin(), entryName_.end(), '\\', '/');
   volume_ = entry.VolumeNumber;
   volumes_ = entry.SetVolumes > 0 ? entry.SetVolumes : entry.VolumeCount;
   done_ = entry.SetBytesDone;

@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
+#include <csignal>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,6 +19,8 @@
 #include "release_fixture.h"
 #include "test_support.h"
 #include "unit1.h"
+#include "startup.h"
+#include "stop_signals.h"
 #include "unit1_probe.h"
 
 namespace fs = std::filesystem;
@@ -272,4 +277,33 @@ TEST(ExtractionRun, AMessageBoxOpensOverTheLastDrawnFrame) {
   SetMessageBoxHook([](const TMessageBoxRequest& box) { CapturedBoxes().push_back(box); });
   EXPECT_EQ(run.BoxTexts(), std::vector<std::string>{"Error: CRC error"});
   EXPECT_TRUE(sameFrame) << "the window showed an older frame than the one drawn last";
+}
+
+TEST(ExtractionRun, StopSignalCancelsTheRunThenClosesTheWindow) {
+  TRun run;
+  run.release.CopyFromCorpus(kMultiVolume);
+  run.Start("SOURCE=multivolume.ace\nNUMFILES=3\nEXECUTE=CHANGES.LOG\n");
+  const auto manifest = Manifest("v1/multivolume.ace");
+  for (const auto& [name, md5] : manifest) {
+    fs::create_directories((run.dest.Path() / name).parent_path());
+    acetest::WriteFile(run.dest.Path() / name, "old");
+  }
+  run.form->show();
+  CatchStopSignals();
+  CloseWindowsOnStopSignals(run.form.get());
+  // A real SIGTERM to this process, sent from the run's first pass through the events.
+  QTimer::singleShot(0, [] { ::kill(::getpid(), SIGTERM); });
+  run.Install(run.dest.Dir());
+  EXPECT_TRUE(run.Probe().State.CancelRequested);
+  EXPECT_FALSE(run.form->isVisible()) << "the window closed once the run had ended";
+  EXPECT_TRUE(run.opened.empty()) << "no post-install actions after a stop";
+  std::size_t old = 0;
+  for (const auto& [name, md5] : manifest) {
+    const std::string now = acetest::ReadFile(run.dest.Path() / name);
+    old += now == "old";
+    if (now != "old") {
+      EXPECT_EQ(acetest::Md5Hex(now), md5) << name << ": either the old file or the whole new one";
+    }
+  }
+  EXPECT_GT(old, 0u) << "the run stopped before its end";
 }

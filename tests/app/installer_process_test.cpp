@@ -1,8 +1,10 @@
-// `install --target DIR` as users and scripts run it: the real program, started as
-// a child process with no display variables, on the demo release and on sets made
-// here; its exit status, what it prints, and what it leaves in the destination.
+// The real program as a child process. `install --target DIR` as users and scripts
+// run it, with no display variables, on the demo release and on sets made here: its
+// exit status, what it prints, and what it leaves in the destination. And the
+// window on Qt's offscreen platform, stopped by a signal while its tune plays.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -28,7 +30,8 @@ struct TChild {
 
 // Starts `program args` with the environment of this test less every display
 // variable, so that any attempt to start the GUI would fail.
-TChild Start(const std::string& program, const std::vector<std::string>& args, int errPipeBytes = 0) {
+TChild Start(const std::string& program, const std::vector<std::string>& args, int errPipeBytes = 0,
+             const std::vector<std::string>& extraEnv = {}) {
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
   if (errPipeBytes) ::fcntl(err[1], F_SETPIPE_SZ, errPipeBytes);
@@ -38,6 +41,7 @@ TChild Start(const std::string& program, const std::vector<std::string>& args, i
     if (var.rfind("DISPLAY=", 0) != 0 && var.rfind("WAYLAND_DISPLAY=", 0) != 0 && var.rfind("QT_QPA_PLATFORM=", 0) != 0)
       env.push_back(var);
   }
+  env.insert(env.end(), extraEnv.begin(), extraEnv.end());
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(out[1], 1);
@@ -202,4 +206,35 @@ TEST(UnattendedInstall, CommandLineAndProgressText) {
        }) {
     EXPECT_EQ(ProgressLine("data/levels.bin", 2, 5, row.done, row.total, row.seconds, row.columns), row.line);
   }
+}
+
+TEST(InstallerWindow, SigtermOnTheIdleScreenEndsItWhileTheTunePlays) {
+  TTempFolder work;
+  const fs::path audio = work.Path() / "audio.raw";
+  TChild child = Start(DEMO_RELEASE_DIR "/install", {}, 0,
+                       {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio.string()});
+  // The tune plays once SDL's disk driver writes sound.
+  auto soundBytes = [&] {
+    std::error_code ec;
+    const auto size = fs::file_size(audio, ec);
+    return ec ? 0 : size;
+  };
+  for (int i = 0; i < 1000 && soundBytes() < 64 * 1024; ++i) ::usleep(10000);
+  ASSERT_GE(soundBytes(), 64u * 1024) << "the tune never started";
+  const auto sent = std::chrono::steady_clock::now();
+  ::kill(child.pid, SIGTERM);
+  int status = 0;
+  pid_t done = 0;
+  for (int i = 0; i < 1000 && (done = ::waitpid(child.pid, &status, WNOHANG)) == 0; ++i) ::usleep(10000);
+  if (done == 0) {
+    ::kill(child.pid, SIGKILL);
+    ::waitpid(child.pid, &status, 0);
+    FAIL() << "SIGTERM did not end the program within 10 s";
+  }
+  std::printf("ended %.0f ms after SIGTERM\n",
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count());
+  EXPECT_TRUE(WIFEXITED(status)) << "the program ended itself, closing its music";
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  ::close(child.out);
+  ::close(child.err);
 }
