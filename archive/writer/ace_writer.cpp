@@ -420,7 +420,16 @@ struct AceWriter::Impl {
 
   // One file entry whose `size` bytes come from `read`; `rewind` starts the source
   // again from its first byte.
-  void AddData(Entry e, const acewriter::ByteReader& read, const std::function<void()>& rewind) {
+  void StopWhenAsked() const {
+    if (options.ShouldStop && options.ShouldStop()) throw AceWriterError("stopped");
+  }
+
+  void AddData(Entry e, const acewriter::ByteReader& source, const std::function<void()>& rewind) {
+    StopWhenAsked();
+    const acewriter::ByteReader read = [&](std::uint8_t* dst, std::size_t n) {
+      StopWhenAsked();
+      return source(dst, n);
+    };
     const std::uint64_t size = e.originalSize;
     if (size == 0) {
       e.method = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -21,6 +22,9 @@ struct AceWriterOptions {
   int DictionaryBits = 22;        // 10..22: a dictionary of 1 KiB .. 4 MiB
   int Level = 3;                  // 0 stores everything, 1 (fastest) .. 5 (best)
   std::uint64_t VolumeSize = 0;   // largest size of one volume; 0 = a single volume
+  // Asked before each entry and each piece of input read: true stops the writer with
+  // AceWriterError ("stopped"), and, as after any failure, it leaves no volume.
+  std::function<bool()> ShouldStop = nullptr;
 };
 
 // Builds one archive set. Every failure throws AceWriterError with a message that

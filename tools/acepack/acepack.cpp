@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ace_writer.h"
+#include "stop_signals.h"
 
 namespace fs = std::filesystem;
 
@@ -81,6 +82,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "acepack: %s is not a folder\n", root.c_str());
     return 1;
   }
+  // A stop signal ends the writer at its next piece of input; it then removes the
+  // volumes it had begun.
+  CatchStopSignals();
+  options.ShouldStop = &StopSignalArrived;
   try {
     AceWriter writer(out, options);
     std::uint64_t files = 0;
@@ -91,6 +96,10 @@ int main(int argc, char** argv) {
     std::printf("%llu files, %zu volume(s), %llu bytes\n", static_cast<unsigned long long>(files), volumes.size(),
                 static_cast<unsigned long long>(total));
   } catch (const std::exception& e) {
+    if (StopSignalArrived()) {
+      std::fprintf(stderr, "acepack: stopped by a signal; no volume was left behind\n");
+      return 128 + StopSignalNumber();
+    }
     std::fprintf(stderr, "acepack: %s\n", e.what());
     return 1;
   }

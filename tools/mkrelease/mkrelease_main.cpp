@@ -1,6 +1,7 @@
 // mkrelease DESCRIPTION OUTDIR [--bundle]: builds a release folder for the installer
 // from a release description (see description.h).
 #include "release_builder.h"
+#include "stop_signals.h"
 
 #include <QGuiApplication>
 
@@ -16,6 +17,8 @@
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
+  // A stop signal ends the build at its next step; the staging folder goes with it.
+  CatchStopSignals();
   // Pictures are read and composed without a screen.
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QGuiApplication app(argc, argv);

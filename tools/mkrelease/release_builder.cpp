@@ -6,6 +6,7 @@
 #include "jpeg_writer.h"
 #include "names.h"
 #include "sheet.h"
+#include "stop_signals.h"
 
 #include <QImage>
 #include <QString>
@@ -423,6 +424,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
     writerOptions.DictionaryBits = 22;
     writerOptions.Level = d.level;
     writerOptions.VolumeSize = d.volumeSize;
+    writerOptions.ShouldStop = options.shouldStop;
     AceWriter writer(stage / firstVolume, writerOptions);
     for (const auto& entry : payload) {
       if (entry.directory) {
@@ -465,6 +467,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
   }
 
   // 3. Into place.
+  if (options.shouldStop && options.shouldStop()) throw ReleaseError("stopped");
   staging.CommitTo(outDirClean);
   summary.folder = outDirClean;
   Log(options, "wrote " + outDirClean.string() + ": " + std::to_string(summary.files) + " files in " +
@@ -498,9 +501,14 @@ int RunMkrelease(const std::vector<std::string>& arguments, const fs::path& defa
     options.bundle = bundle;
     options.defaultInstaller = defaultInstaller;
     options.log = &out;
+    options.shouldStop = &StopSignalArrived;
     BuildRelease(d, positional[1], options);
     return 0;
   } catch (const ReleaseError& e) {
+    if (StopSignalArrived()) {
+      err << "mkrelease: stopped by a signal; nothing of the release was left behind\n";
+      return 128 + StopSignalNumber();
+    }
     err << "mkrelease: " << e.what() << "\n";
   } catch (const fs::filesystem_error& e) {
     err << "mkrelease: " << e.what() << "\n";

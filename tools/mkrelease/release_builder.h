@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct BuildOptions {
   bool bundle = false;                       // also copy the shared libraries (bundle.h)
   std::filesystem::path defaultInstaller;    // used when the description names none
   std::ostream* log = nullptr;               // progress lines, or nothing
+  // Asked while packing and between the steps: true stops the build with a
+  // ReleaseError, and nothing of the new release is left behind.
+  std::function<bool()> shouldStop;
 };
 
 struct ReleaseSummary {
