@@ -164,7 +164,7 @@ Status Archive::Process(Operation op, const std::string& destination) {
   }
 
   Destination dest;
-  PendingFile file(options_.write);
+  PendingFile file(options_.write, &swept_);
   std::vector<std::string> parts;
   if (op == Operation::Extract) {
     Status s = SplitEntryName(entry_.name, parts);

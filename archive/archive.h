@@ -95,6 +95,7 @@ class Archive {
   CodePage names_;
   bool solidArchive_ = false;
   std::vector<std::pair<std::string, std::pair<std::vector<std::string>, std::uint32_t>>> folders_;
+  SweptFolders swept_;  // folders this run has cleared of earlier runs' temporary files
 };
 
 }  // namespace ace

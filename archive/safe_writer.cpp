@@ -1,9 +1,12 @@
 #include "safe_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <cstdio>
@@ -15,8 +18,74 @@ namespace {
 constexpr std::uint64_t kReserveFrom = 256 * 1024;       // smaller files gain nothing
 constexpr std::uint64_t kReserveStep = 8 * 1024 * 1024;  // the first step
 
+std::atomic<bool> g_namedOnly{false};
+
 Status WriteErrorFor(int error) {
   return error == ENOSPC || error == EDQUOT ? Status::DiskFull : Status::WriteFailed;
+}
+
+Status CreateErrorFor(int error) {
+  return error == ENOSPC || error == EDQUOT ? Status::DiskFull : Status::OpenFailed;
+}
+
+// The hidden name a file has while it is written under a name, or for the moment
+// an unnamed file takes to replace an old one: "." + name + "." + 8 hex digits +
+// ".part", or ".ace-" + 8 hex digits + ".part" where that would be too long.
+std::string TemporaryName(const std::string& finalName) {
+  // One generator per thread, seeded once: opening the system's random source for
+  // every entry costs more than writing a small file.
+  thread_local std::mt19937 rd{std::random_device{}()};
+  char suffix[16];
+  std::snprintf(suffix, sizeof suffix, "%08x", unsigned(rd()));
+  std::string name = "." + finalName + "." + suffix + ".part";
+  if (name.size() > 255) name = std::string(".ace-") + suffix + ".part";
+  return name;
+}
+
+// True only for names TemporaryName can make: nothing else is ever swept away.
+bool IsTemporaryName(std::string_view n) {
+  constexpr std::string_view kEnd = ".part";
+  constexpr std::size_t kDigits = 8;
+  if (n.size() < 1 + kDigits + kEnd.size() || n.front() != '.' || !n.ends_with(kEnd)) return false;
+  n.remove_prefix(1);
+  n.remove_suffix(kEnd.size());
+  for (const char c : n.substr(n.size() - kDigits)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  n.remove_suffix(kDigits);
+  if (n == "ace-") return true;
+  if (n.size() < 2 || n.back() != '.') return false;
+  n.remove_suffix(1);
+  // What is left is the entry's name, one SplitEntryName lets through.
+  return n != "." && n != ".." && n.find_first_of("\\:") == std::string_view::npos;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes `name` from the folder if it is a regular file that nobody holds locked.
+// A writer holds its temporary file locked for as long as it has that name, so a
+// file that can be locked was left by a run that is gone.
+void RemoveIfAbandoned(int dirFd, const char* name) {
+  struct stat before, now;
+  if (::fstatat(dirFd, name, &before, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(before.st_mode)) return;
+  const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  // Once locked, the name must still lead to the same file: it was not removed
+  // (and perhaps made again) in between.
+  if (::fstat(fd, &now) == 0 && SameFile(now, before) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      ::fstatat(dirFd, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(now, before)) {
+    ::unlinkat(dirFd, name, 0);
+  }
+  ::close(fd);
+}
+
+// An unnamed file gets its name by a link from /proc/self/fd (linking it by its
+// descriptor alone needs a privilege); without /proc the files are named ones.
+bool CanNameUnnamedFiles() {
+  static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+  return can;
 }
 
 bool SetTimes(int fd, std::uint32_t dosTime) {
@@ -67,6 +136,26 @@ bool DosTimeToUnix(std::uint32_t t, std::int64_t& seconds) {
   if (v == time_t(-1)) return false;
   seconds = std::int64_t(v);
   return true;
+}
+
+void UseNamedTemporaryFiles(bool on) { g_namedOnly = on; }
+
+void SweptFolders::SweepOnce(int dirFd) {
+  struct stat st;
+  if (::fstat(dirFd, &st) != 0 || !done_.insert({st.st_dev, st.st_ino}).second) return;
+  const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return;
+  }
+  while (const dirent* e = ::readdir(dir)) {
+    if ((e->d_type == DT_REG || e->d_type == DT_UNKNOWN) && IsTemporaryName(e->d_name)) {
+      RemoveIfAbandoned(dirFd, e->d_name);
+    }
+  }
+  ::closedir(dir);
 }
 
 Destination::~Destination() {
@@ -125,14 +214,14 @@ Status Destination::MakeFolder(const std::vector<std::string>& parts, std::uint3
 PendingFile::~PendingFile() { Discard(); }
 
 void PendingFile::Discard() {
+  // The temporary name goes while the file is still open, and so still locked.
+  if (dirFd_ >= 0 && !tempName_.empty()) ::unlinkat(dirFd_, tempName_.c_str(), 0);
+  tempName_.clear();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (dirFd_ >= 0) {
-    if (!tempName_.empty()) ::unlinkat(dirFd_, tempName_.c_str(), 0);
-    ::close(dirFd_);
-  }
+  unnamed_ = false;
+  if (dirFd_ >= 0) ::close(dirFd_);
   dirFd_ = -1;
-  tempName_.clear();
 }
 
 Status PendingFile::Create(Destination& dest, const std::vector<std::string>& parts,
@@ -147,23 +236,45 @@ Status PendingFile::Create(Destination& dest, const std::vector<std::string>& pa
     return s;
   }
   finalName_ = parts.back();
-  // One generator per thread, seeded once: opening the system's random source for
-  // every entry costs more than writing a small file.
-  thread_local std::mt19937 rd{std::random_device{}()};
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%08x", unsigned(rd()));
-    std::string name = "." + finalName_ + "." + suffix + ".part";
-    if (name.size() > 255) name = std::string(".ace-") + suffix + ".part";
-    fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (swept_) swept_->SweepOnce(dirFd_);
+  if (!g_namedOnly && CanNameUnnamedFiles()) {
+    fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (fd_ >= 0) {
+      unnamed_ = true;
+      return Status::Ok;
+    }
+    // This file system has no unnamed files (EOPNOTSUPP; EISDIR or EINVAL from
+    // older kernels), or cannot make one now: a named file reports for itself.
+  }
+  return CreateNamed();
+}
+
+Status PendingFile::CreateNamed() {
+  int e = EEXIST;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string name = TemporaryName(finalName_);
+    const int fd =
+        ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      e = errno;
+      if (e == EEXIST) continue;
+      break;
+    }
+    // Locked for as long as it has this name, so that the sweep of another run
+    // leaves it alone (where the file system cannot lock, it goes on unlocked, and
+    // sweeps, which cannot lock either, remove nothing). A sweep that came between
+    // the open and the lock has removed it: then it takes another name.
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+      fd_ = fd;
       tempName_ = name;
       return Status::Ok;
     }
-    if (errno != EEXIST) break;
+    ::close(fd);
   }
-  const int e = errno;
-  return e == ENOSPC || e == EDQUOT ? Status::DiskFull : Status::OpenFailed;
+  return CreateErrorFor(e);
 }
 
 // Reserving the space of a large file before writing it lets the file system
@@ -209,23 +320,62 @@ Status PendingFile::Write(const std::uint8_t* data, std::size_t size) {
 Status PendingFile::Commit(std::uint32_t dosTime, bool readOnly) {
   SetTimes(fd_, dosTime);
   if (readOnly) ::fchmod(fd_, 0444);
-  if (::close(fd_) != 0) {
-    fd_ = -1;
-    const int e = errno;
-    Discard();
-    return WriteErrorFor(e);
-  }
-  fd_ = -1;
-  // rename replaces whatever stands at the target (also a read-only file or a
-  // symbolic link, which is replaced, not followed).
-  if (::renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) != 0) {
+  // close reports what the writes left pending (on a network file system, say);
+  // a second descriptor keeps the file, and its lock, until it has its name.
+  const int keep = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  if (keep < 0) {
     Discard();
     return Status::OpenFailed;
   }
-  tempName_.clear();
-  ::close(dirFd_);
-  dirFd_ = -1;
-  return Status::Ok;
+  const int closed = ::close(fd_);
+  const int e = errno;
+  fd_ = keep;
+  if (closed != 0) {
+    Discard();
+    return WriteErrorFor(e);
+  }
+  Status s = Status::Ok;
+  if (unnamed_) {
+    s = LinkUnnamed();
+  } else if (::renameat(dirFd_, tempName_.c_str(), dirFd_, finalName_.c_str()) == 0) {
+    // rename replaces whatever stands at the target (also a read-only file or a
+    // symbolic link, which is replaced, not followed).
+    tempName_.clear();
+  } else {
+    s = Status::OpenFailed;
+  }
+  Discard();  // with the name given, only closes; else removes the temporary name
+  return s;
+}
+
+// Links the unnamed file straight to its name when nothing has that name;
+// otherwise under a temporary name, renamed over the old file (as a named
+// temporary file is), which so stays whole until the new one replaces it.
+Status PendingFile::LinkUnnamed() {
+  char path[32];
+  std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd_);
+  const auto link = [&](const std::string& name) {
+    return ::linkat(AT_FDCWD, path, dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  };
+  if (link(finalName_)) return Status::Ok;
+  int e = errno;
+  if (e != EEXIST) return CreateErrorFor(e);
+  // Nobody else has this file: the lock is free, and covers the temporary name.
+  ::flock(fd_, LOCK_EX | LOCK_NB);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string name = TemporaryName(finalName_);
+    if (link(name)) {
+      tempName_ = name;  // removed by Discard if the rename fails
+      if (::renameat(dirFd_, name.c_str(), dirFd_, finalName_.c_str()) != 0) {
+        return Status::OpenFailed;
+      }
+      tempName_.clear();
+      return Status::Ok;
+    }
+    e = errno;
+    if (e != EEXIST) break;
+  }
+  return CreateErrorFor(e);
 }
 
 }  // namespace ace

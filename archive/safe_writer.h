@@ -1,14 +1,20 @@
 // Writes entries below the destination folder without ever leaving it: stored
 // names are split into components and refused when they could escape; folders are
-// walked with openat and O_NOFOLLOW; a file is written beside its target under a
-// temporary name and renamed into place only once it is complete and correct.
+// walked with openat and O_NOFOLLOW; a file is written as an unnamed file in its
+// target's folder (O_TMPFILE) and linked into place only once it is complete and
+// correct, so that a run that is killed leaves nothing behind. Where the file
+// system has no unnamed files it is written under a hidden temporary name, locked
+// while it is written; each run removes such files that earlier runs left in the
+// folders it writes into.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "status.h"
@@ -25,6 +31,22 @@ Status SplitEntryName(std::string_view name, std::vector<std::string>& parts);
 
 // DOS time stamp (local time) to seconds since the epoch; false when impossible.
 bool DosTimeToUnix(std::uint32_t dosTime, std::int64_t& seconds);
+
+// The folders (device, inode) that one run has already cleared of temporary files
+// left by earlier runs: each is looked through once, before its first file.
+class SweptFolders {
+ public:
+  // Looks through `dirFd` unless done before: every regular file with a name of
+  // our temporary pattern that no live writer holds locked is removed.
+  void SweepOnce(int dirFd);
+
+ private:
+  std::set<std::pair<dev_t, ino_t>> done_;
+};
+
+// Tests only: true makes every later file go through a named temporary file, as on
+// a file system that has no unnamed files.
+void UseNamedTemporaryFiles(bool on);
 
 class Destination {
  public:
@@ -45,11 +67,14 @@ class Destination {
   int fd_ = -1;
 };
 
-// A file being written: a temporary file beside the target until Commit.
+// A file being written: an unnamed file in the target's folder (or, where there are
+// none, a named temporary file beside the target) until Commit.
 class PendingFile {
  public:
-  explicit PendingFile(WriteFunction write) : write_(write) {}
-  ~PendingFile();  // discards the temporary file unless committed
+  // With `swept`, the folder of each file is cleared of stale temporary files first.
+  explicit PendingFile(WriteFunction write, SweptFolders* swept = nullptr)
+      : write_(write), swept_(swept) {}
+  ~PendingFile();  // discards the file unless committed
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
@@ -57,20 +82,25 @@ class PendingFile {
   // of the writes (see ReserveFor), which never changes what a write reports.
   Status Create(Destination& dest, const std::vector<std::string>& parts, std::uint64_t expectedSize = 0);
   Status Write(const std::uint8_t* data, std::size_t size);
-  // Sets the time stamp and attributes, and renames the file into place.
+  // Sets the time stamp and attributes, and gives the file its name, replacing an
+  // old file of that name in one step.
   Status Commit(std::uint32_t dosTime, bool readOnly);
   void Discard();
 
  private:
   void ReserveFor(std::size_t size);
+  Status CreateNamed();
+  Status LinkUnnamed();
 
   WriteFunction write_;
+  SweptFolders* swept_;
   std::uint64_t expected_ = 0;  // declared size, 0 once reserving stops
   std::uint64_t written_ = 0;
   std::uint64_t reserved_ = 0;  // bytes from the start for which space is reserved
   int dirFd_ = -1;
   int fd_ = -1;
-  std::string tempName_;
+  bool unnamed_ = false;  // fd_ is an O_TMPFILE file
+  std::string tempName_;  // the name fd_'s file has in dirFd_ until Commit, if any
   std::string finalName_;
 };
 
