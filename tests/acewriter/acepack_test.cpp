@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <map>
 
 #include "support.h"
@@ -86,3 +88,25 @@ TEST(Acepack, ANameCodePage850LacksStopsItWithoutLeavingVolumes) {
 }
 
 }  // namespace
+
+TEST(Acepack, SigtermLeavesNoVolumeBehind) {
+  TempDir dir;
+  WriteFile(dir / "tree" / "big.bin", RandomBytes(48u << 20, 7));
+  fs::create_directories(dir / "out");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const std::string out = (dir / "out" / "set.ace").string(), tree = (dir / "tree").string();
+    ::execl(ACEPACK_PATH, "acepack", "-v", "4m", out.c_str(), tree.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Once packing has begun (the first volume is being written), stop it.
+  auto filesIn = [&] { return std::distance(fs::directory_iterator(dir / "out"), fs::directory_iterator()); };
+  for (int i = 0; i < 3000 && filesIn() == 0; ++i) ::usleep(2000);
+  ASSERT_GT(filesIn(), 0);
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "stopped by the signal, not finished";
+  EXPECT_EQ(filesIn(), 0) << "no volume and no temporary file is left";
+}

@@ -169,10 +169,12 @@ ReleaseDescription SmallDescription(const fs::path& inputs, const fs::path& inst
   return d;
 }
 
-std::string BuildError(const ReleaseDescription& d, const fs::path& out, bool bundle = false) {
+std::string BuildError(const ReleaseDescription& d, const fs::path& out, bool bundle = false,
+                       std::function<bool()> shouldStop = {}) {
   try {
     BuildOptions options;
     options.bundle = bundle;
+    options.shouldStop = std::move(shouldStop);
     BuildRelease(d, out, options);
   } catch (const ReleaseError& e) {
     return e.what();
@@ -429,6 +431,16 @@ TEST(Release, ExistingReleaseSurvivesFailureAndIsReplacedOnSuccess) {
   EXPECT_EQ(TreeOf(out), before);
   EXPECT_THAT(BuildError(d, out, /*bundle=*/true), HasSubstr("not an ELF executable"));
   EXPECT_EQ(TreeOf(out), before);
+  // A stop (a signal, in the program) while packing, and one at the last moment
+  // before the new release would take the old one's place.
+  int asks = 0;
+  ASSERT_EQ(BuildError(d, tmp.path() / "counted", false, [&] { return ++asks < 0; }), "(built)");
+  for (int askedBeforeStop : {2, asks - 1}) {
+    int asked = 0;
+    EXPECT_THAT(BuildError(d, out, false, [&] { return ++asked > askedBeforeStop; }), HasSubstr("stopped"))
+        << askedBeforeStop;
+    EXPECT_TRUE(TreeOf(out) == before) << "the old release stays as it was";
+  }
   ExpectNoStaging(tmp.path());
 
   // A good run replaces the whole folder.
