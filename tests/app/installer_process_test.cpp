@@ -128,6 +128,22 @@ TEST(UnattendedInstall, MissingLastVolumeFailsBeforeWriting) {
   EXPECT_TRUE(acetest::ListFiles(work.Path() / "dest").empty()) << "nothing is written";
 }
 
+TEST(UnattendedInstall, TooSmallFileSystemFailsBeforeWriting) {
+  TTempFolder work;
+  const fs::path small = work.Path() / "small";
+  fs::create_directories(small);
+  if (std::system(("mount -t tmpfs -o size=1m tmpfs '" + small.string() + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+  const TResult r = RunProgram(DEMO_RELEASE_DIR "/install", {"--target", (small / "game").string()});
+  const std::size_t written = acetest::ListFiles(small).size();
+  std::system(("umount '" + small.string() + "'").c_str());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error: Not enough free space in " + (small / "game").string() + "/: the release needs "),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(written, 0u) << "nothing is written";
+}
+
 TEST(UnattendedInstall, UsageAndExitStatus) {
   struct Row {
     std::vector<std::string> args;

@@ -1,4 +1,5 @@
-// libFuzzer entry: the whole open/read/test sequence over one input file.
+// libFuzzer entry: the walk over the headers, then the whole open/read/test
+// sequence, over one input file.
 #include <cstddef>
 #include <cstdint>
 

@@ -36,6 +36,10 @@ int RunArchiveBytes(const std::uint8_t* data, std::size_t size) {
   }
   ::close(fd);
 
+  // The walk over the headers that the installer makes before its first write.
+  TACESetSummary summary;
+  ACEScanArchive(path.c_str(), &summary);
+
   std::int64_t bytes = 0;
   TACEOpenArchiveData open;
   open.ArchivePath = path.c_str();
