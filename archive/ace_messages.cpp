@@ -27,6 +27,7 @@ std::string ProcessErrorText(int code) {
     case ACE_ERR_HANDLE: return "Invalid handle given as parameter";
     case ACE_ERR_CONSTANT: return "Wrong constant";
     case ACE_ERR_ENCRYPTED: return "file is encrypted";
+    case ACE_ERR_PASSWORD: return "wrong password or damaged data";
     case ACE_ERR_UNKNOWN_METHOD: return "file has been compressed with unknown method";
     case ACE_ERR_UNSAFE_NAME: return "Unsafe file name in archive: the file was not written";
     default: return {};

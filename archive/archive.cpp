@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "method_decoders.h"
+#include "password_key.h"
 
 namespace ace {
 namespace {
@@ -35,6 +36,10 @@ Status Archive::Open(const std::string& path) {
   return s;
 }
 
+void Archive::SetPassword(std::string_view password) {
+  cipher_ = password.empty() ? nullptr : std::make_shared<const EntryCipher>(KeyFromPassword(password));
+}
+
 void Archive::Close() {
   for (const auto& [dest, folder] : folders_) {
     Destination d;
@@ -44,13 +49,20 @@ void Archive::Close() {
 }
 
 bool Archive::Decodable() const {
-  return header_.origSize > 0 && !(header_.flags & kFlagEncrypted) && header_.method <= 2 &&
+  return header_.origSize > 0 && (!(header_.flags & kFlagEncrypted) || cipher_) && header_.method <= 2 &&
          (header_.params & 15) <= 12;
 }
 
 Status Archive::StartDecoder() {
   if (!window_) window_ = std::make_unique<LzWindow>();
-  bits_ = std::make_unique<BitReader>(&volumes_);
+  // Only an encrypted entry's data goes through the decryption; the others are
+  // read as they always were.
+  ByteSource* packed = &volumes_;
+  if (header_.flags & kFlagEncrypted) {
+    decrypted_ = std::make_unique<DecryptingSource>(volumes_, cipher_);
+    packed = decrypted_.get();
+  }
+  bits_ = std::make_unique<BitReader>(packed);
   EntryParams params;
   params.size = header_.origSize;
   params.dictionarySize = 1u << (10 + (header_.params & 15));
@@ -60,7 +72,7 @@ Status Archive::StartDecoder() {
   params.modeBytes = options_.modeBytes;
   params.keepHistory = solidArchive_;
   switch (header_.method) {
-    case 0: decoder_ = MakeStoredDecoder(volumes_, *window_, params); break;
+    case 0: decoder_ = MakeStoredDecoder(*packed, *window_, params); break;
     case 1: decoder_ = MakeLz77Decoder(*bits_, *window_, params); break;
     default: decoder_ = MakeBlockedDecoder(*bits_, *window_, params); break;
   }
@@ -70,6 +82,12 @@ Status Archive::StartDecoder() {
 Status Archive::DataFailure(Status decoderStatus) const {
   const Status v = volumes_.error();
   return v != Status::Ok ? v : decoderStatus;
+}
+
+// Decrypted with a wrong password, a stream is random bits: its decoding breaks
+// off or its CRC differs, just as for damaged data, and nothing tells the two apart.
+Status Archive::EntryFailure(Status s) const {
+  return s == Status::BadData && (header_.flags & kFlagEncrypted) ? Status::WrongPassword : s;
 }
 
 // Runs the decoder to the end of the entry, or until the sink stops taking output.
@@ -102,6 +120,7 @@ Status Archive::FinishPending() {
   }
   decoder_.reset();
   bits_.reset();
+  decrypted_.reset();
   state_ = State::Done;
   return Status::Ok;
 }
@@ -146,7 +165,7 @@ Status Archive::Process(Operation op, const std::string& destination) {
   if (op == Operation::Skip) return FinishPending();
 
   const bool hasData = header_.origSize > 0;
-  if (hasData && (header_.flags & kFlagEncrypted)) {
+  if (hasData && (header_.flags & kFlagEncrypted) && !cipher_) {
     FinishPending();
     return Status::Encrypted;
   }
@@ -200,7 +219,7 @@ Status Archive::Process(Operation op, const std::string& destination) {
       decoder_.reset();
       state_ = State::Partial;
       file.Discard();
-      return s;
+      return EntryFailure(s);
     }
     decoder_.reset();
   }
@@ -209,11 +228,12 @@ Status Archive::Process(Operation op, const std::string& destination) {
   const Status skipped = volumes_.SkipRest();
   state_ = State::Done;
   bits_.reset();
+  decrypted_.reset();
   const Status finished = sink_.Finish();
   if (skipped != Status::Ok) return skipped;
   if (finished != Status::Ok) return finished;
   if (sink_.crc() != volumes_.segment().crc || sink_.size() != header_.origSize) {
-    return Status::BadData;
+    return EntryFailure(Status::BadData);  // the pending file never gets the entry's name
   }
   if (op == Operation::Extract) {
     return file.Commit(header_.fileTime, header_.attributes & kAttrReadOnly);

@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "bit_reader.h"
 #include "code_page.h"
 #include "decoder.h"
+#include "decrypting_source.h"
 #include "headers.h"
 #include "lz_window.h"
 #include "output_sink.h"
@@ -63,6 +65,10 @@ class Archive {
   Archive& operator=(const Archive&) = delete;
 
   Status Open(const std::string& path);
+  // The password for the encrypted entries processed from now on (an entry
+  // already begun keeps the one it began with); empty: none, and such entries
+  // end with Encrypted. Only the first kPasswordBytes bytes count.
+  void SetPassword(std::string_view password);
   const MainHeader& mainHeader() const { return volumes_.mainHeader(); }
   // Moves to the next entry (finishing the current one first). End at the end.
   Status ReadHeader(Entry& entry);
@@ -81,10 +87,14 @@ class Archive {
   Status Decode(OutputSink* sink);
   Status DecodeIntoNothing();
   Status DataFailure(Status decoderStatus) const;
+  // What a failure of the current entry's data is reported as.
+  Status EntryFailure(Status s) const;
 
   ArchiveOptions options_;
   VolumeSet volumes_;
   std::unique_ptr<LzWindow> window_;
+  std::shared_ptr<const EntryCipher> cipher_;    // null: no password given
+  std::unique_ptr<DecryptingSource> decrypted_;  // the encrypted entry being decoded
   std::unique_ptr<BitReader> bits_;
   std::unique_ptr<EntryDecoder> decoder_;
   std::chrono::steady_clock::time_point lastReport_;

@@ -18,7 +18,8 @@ enum class Status {
   NotAce,
   BadHandle,
   BadConstant,
-  Encrypted,
+  Encrypted,       // an encrypted entry, and no password given
+  WrongPassword,   // an encrypted entry whose decrypted data is broken or fails its CRC
   UnknownMethod,
   UnsafeName,
   Cancelled,       // the data callback answered 0

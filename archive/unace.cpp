@@ -32,6 +32,7 @@ int ToApiCode(Status s) {
     case Status::BadHandle: return ACE_ERR_HANDLE;
     case Status::BadConstant: return ACE_ERR_CONSTANT;
     case Status::Encrypted: return ACE_ERR_ENCRYPTED;
+    case Status::WrongPassword: return ACE_ERR_PASSWORD;
     case Status::UnknownMethod: return ACE_ERR_UNKNOWN_METHOD;
     case Status::UnsafeName: return ACE_ERR_UNSAFE_NAME;
     case Status::Cancelled: return ACE_ERR_CANCELLED;
@@ -122,6 +123,16 @@ int ACEProcessFile(TACEHandle handle, int operation, const char* destination) {
   try {
     return ace::ToApiCode(handle->archive.Process(static_cast<ace::Operation>(operation),
                                                   destination ? destination : ""));
+  } catch (const std::bad_alloc&) {
+    return ACE_ERR_MEMORY;
+  }
+}
+
+int ACESetPassword(TACEHandle handle, const char* password) {
+  if (!handle) return ACE_ERR_HANDLE;
+  try {
+    handle->archive.SetPassword(password ? password : "");
+    return ACE_OK;
   } catch (const std::bad_alloc&) {
     return ACE_ERR_MEMORY;
   }

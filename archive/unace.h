@@ -1,8 +1,10 @@
-// The archive library's four calls, its two records and its two callbacks.
+// The archive library's four calls (and the optional ACESetPassword), its two
+// records and its two callbacks.
 //
 // The installer reads ACE archive sets only through this interface: one
 // ACEOpenArchive, then ACEReadHeader / ACEProcessFile for each entry until
-// ACEReadHeader answers non-zero, then ACECloseArchive. Everything runs on the
+// ACEReadHeader answers non-zero, then ACECloseArchive. It gives no password, so
+// an encrypted entry ends with ACE_ERR_ENCRYPTED. Everything runs on the
 // caller's thread; the callbacks are called from inside ACEReadHeader and
 // ACEProcessFile.
 #pragma once
@@ -25,10 +27,16 @@ enum : int {
   ACE_ERR_NOT_ACE = 128,       // not an ACE archive
   ACE_ERR_HANDLE = 129,        // invalid handle given as parameter
   ACE_ERR_CONSTANT = 130,      // wrong constant (operation, mode, code page)
-  ACE_ERR_ENCRYPTED = 131,     // entry is encrypted
+  ACE_ERR_ENCRYPTED = 131,     // entry is encrypted and no password was given
   ACE_ERR_UNKNOWN_METHOD = 132,// entry compressed with an unknown method
   ACE_ERR_UNSAFE_NAME = 133,   // entry name would leave the destination folder: not written
   ACE_ERR_CANCELLED = 134,     // ACEProcessFile: the data callback answered 0; nothing written
+  // ACEProcessFile on an encrypted entry, with a password given: the decrypted
+  // data is malformed or fails its CRC. The archive stores nothing that would
+  // check a password, so a wrong password and damaged data look the same; this
+  // code stands for both (an unencrypted entry reports the same fault as
+  // ACE_ERR_CRC). Nothing is written under the entry's name.
+  ACE_ERR_PASSWORD = 135,
 };
 
 // Operations of ACEProcessFile.
@@ -105,6 +113,13 @@ int ACEReadHeader(TACEHandle handle, TACEHeaderData* header);
 // Handles the entry last read with ACEReadHeader. destination ends with the path
 // separator; the entry is written to destination + its name made safe.
 int ACEProcessFile(TACEHandle handle, int operation, const char* destination);
+// Sets the password for the encrypted entries that ACEProcessFile handles from now
+// on (also those decoded unseen in a solid archive to keep its history); each
+// entry is decrypted from its start with the password set when it begins. Only
+// the first 50 bytes count (as the archiver took them: bytes, not characters).
+// A null or empty password removes it. Answers ACE_OK, or ACE_ERR_HANDLE /
+// ACE_ERR_MEMORY.
+int ACESetPassword(TACEHandle handle, const char* password);
 // Frees everything; a null handle is ignored.
 int ACECloseArchive(TACEHandle handle);
 

@@ -350,7 +350,7 @@ TEST(Messages, OpenReport) {
   EXPECT_EQ(OpenErrorText(9, p), "Archive D:\\setup\\data.ace has header broken");
   EXPECT_EQ(OpenErrorText(128, p), "D:\\setup\\data.ace is not ACE archive");
   EXPECT_EQ(OpenErrorText(130, p), "Wrong constant");
-  for (int silent : {0, 2, 4, 7, 8, 127, 129, 131, 132, 133, 134, -1}) {
+  for (int silent : {0, 2, 4, 7, 8, 127, 129, 131, 132, 133, 134, 135, -1}) {
     EXPECT_EQ(OpenErrorText(silent, p), "") << silent;
   }
 }
@@ -366,6 +366,7 @@ TEST(Messages, ProcessReport) {
   EXPECT_EQ(ProcessErrorText(131), "file is encrypted");
   EXPECT_EQ(ProcessErrorText(132), "file has been compressed with unknown method");
   EXPECT_EQ(ProcessErrorText(133), "Unsafe file name in archive: the file was not written");
+  EXPECT_EQ(ProcessErrorText(135), "wrong password or damaged data");
   for (int silent : {0, 1, 2, 3, 8, 127, 128, 134}) EXPECT_EQ(ProcessErrorText(silent), "") << silent;
 }
 
@@ -374,7 +375,7 @@ TEST(Messages, HeaderReport) {
   EXPECT_EQ(HeaderErrorText(6), "Read error");
   EXPECT_EQ(HeaderErrorText(9), "CRC error");
   EXPECT_EQ(HeaderErrorText(129), "Invalid handle given as parameter");
-  for (int silent : {0, 1, 2, 3, 4, 7, 8, 127, 128, 130, 131, 132, 133, 134}) {
+  for (int silent : {0, 1, 2, 3, 4, 7, 8, 127, 128, 130, 131, 132, 133, 134, 135}) {
     EXPECT_EQ(HeaderErrorText(silent), "") << silent;
   }
 }
