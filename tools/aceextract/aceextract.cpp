@@ -4,12 +4,22 @@
 // --codepage CP (anywhere) reads names that are not UTF-8 in code page CP
 // (437, 850, 852, 866, ...; default 850).
 //
+// -p PASSWORD / --password PASSWORD (anywhere) decrypts encrypted entries.
+// Without it, the first encrypted entry asks for the password on the terminal
+// (/dev/tty, not echoed); with no terminal, encrypted entries fail.
+//
 // Built on the four library calls, as the installer is. Failures print the
 // installer's own report texts (a carriage return shown as a line break) and end
 // with a non-zero exit status.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <cinttypes>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "ace_messages.h"
@@ -19,7 +29,54 @@ namespace {
 
 struct Run {
   bool missingVolume = false;
+  std::optional<std::string> password;  // given with -p, or typed at the prompt
+  bool noTerminal = false;              // the prompt found no terminal
 };
+
+// The terminal's settings while the password is typed without echo, put back
+// by the handler too if a signal ends the program during the prompt.
+int ttyFd = -1;
+termios ttySaved;
+
+void RestoreTerminal(int signal) {
+  ::tcsetattr(ttyFd, TCSANOW, &ttySaved);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// Asks for the password on the controlling terminal without echoing it. False
+// when there is no terminal to ask on.
+bool AskPassword(const std::string& archive, std::string& password) {
+  ttyFd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (ttyFd < 0) return false;
+  if (::tcgetattr(ttyFd, &ttySaved) != 0) {
+    ::close(ttyFd);
+    return false;
+  }
+  termios quiet = ttySaved;
+  quiet.c_lflag &= ~tcflag_t(ECHO);
+  quiet.c_lflag |= ECHONL;  // the typed line's end still moves to the next line
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+  void (*previous[5])(int);
+  for (int i = 0; i < 5; ++i) previous[i] = std::signal(signals[i], RestoreTerminal);
+  ::tcsetattr(ttyFd, TCSAFLUSH, &quiet);
+  const std::string prompt = "Password for " + archive + ": ";
+  if (::write(ttyFd, prompt.data(), prompt.size()) < 0) {
+    // Nothing to do: the read below still takes the answer.
+  }
+  password.clear();
+  char c = 0;
+  while (::read(ttyFd, &c, 1) == 1 && c != '\n') password += c;
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  ::tcsetattr(ttyFd, TCSAFLUSH, &ttySaved);
+  if (c != '\n' && ::write(ttyFd, "\n", 1) < 0) {
+    // The input ended without a line end; the line break is only cosmetic.
+  }
+  for (int i = 0; i < 5; ++i) std::signal(signals[i], previous[i]);
+  ::close(ttyFd);
+  ttyFd = -1;
+  return true;
+}
 
 void PrintReport(const std::string& text) {
   std::string shown = text;
@@ -57,7 +114,8 @@ int Usage() {
                "       aceextract t ARCHIVE\n"
                "       aceextract x ARCHIVE DEST\n"
                "option: --codepage CP   code page of names that are not UTF-8 (437, 850, 852, 866, ...;\n"
-               "                        default 850)\n");
+               "                        default 850)\n"
+               "        -p, --password PASSWORD   for encrypted entries\n");
   return 2;
 }
 
@@ -79,7 +137,11 @@ bool TakeOption(int& argc, char** argv, const char* option, const char*& value) 
 
 int main(int argc, char** argv) {
   const char* codePage = nullptr;
-  if (!TakeOption(argc, argv, "--codepage", codePage)) return Usage();
+  const char* password = nullptr;
+  if (!TakeOption(argc, argv, "--codepage", codePage) || !TakeOption(argc, argv, "-p", password) ||
+      !TakeOption(argc, argv, "--password", password)) {
+    return Usage();
+  }
   if (argc < 3) return Usage();
   const std::string command = argv[1];
   const std::string archive = argv[2];
@@ -91,6 +153,7 @@ int main(int argc, char** argv) {
   if (!dest.empty() && dest.back() != '/') dest += '/';
 
   Run run;
+  if (password) run.password = password;
   TACEOpenArchiveData open;
   open.ArchivePath = archive.c_str();
   open.VolumeCallback = OnVolume;
@@ -109,6 +172,7 @@ int main(int argc, char** argv) {
     ACECloseArchive(handle);
     return 1;
   }
+  if (run.password) ACESetPassword(handle, run.password->c_str());
 
   int failures = 0;
   TACEHeaderData header;
@@ -120,12 +184,24 @@ int main(int argc, char** argv) {
                   header.Directory ? "\\" : "");
       continue;
     }
+    if (header.Encrypted && header.OriginalSize > 0 && !run.password && !run.noTerminal) {
+      std::string typed;
+      if (AskPassword(archive, typed)) {
+        run.password = typed;
+        ACESetPassword(handle, typed.c_str());
+      } else {
+        run.noTerminal = true;
+      }
+    }
     const int result =
         ACEProcessFile(handle, command == "t" ? ACE_TEST : ACE_EXTRACT, dest.c_str());
     if (result != ACE_OK) {
       ++failures;
       std::string text = ace::ProcessErrorText(result);
       if (text.empty()) text = "error " + std::to_string(result);
+      if (result == ACE_ERR_ENCRYPTED) {
+        text += run.noTerminal ? " (no password given, and no terminal to ask for one)" : " (no password given)";
+      }
       PrintReport(std::string(header.EntryName) + ": " + text);
       if (result == ACE_ERR_FILES) break;
     } else if (command == "t") {
