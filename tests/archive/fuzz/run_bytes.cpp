@@ -24,10 +24,10 @@ const std::string& InputPath() {
 
 }  // namespace
 
-int RunArchiveBytes(const std::uint8_t* data, std::size_t size) {
+RunResult RunArchiveBytes(const std::uint8_t* data, std::size_t size, const char* password) {
   const std::string& path = InputPath();
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return 0;
+  if (fd < 0) return {};
   std::size_t done = 0;
   while (done < size) {
     const ssize_t n = ::write(fd, data + done, size - done);
@@ -47,17 +47,34 @@ int RunArchiveBytes(const std::uint8_t* data, std::size_t size) {
   open.DataCallback = Count;
   open.CallbackContext = &bytes;
   TACEHandle h = ACEOpenArchive(&open);
-  int entries = 0;
+  RunResult r;
   if (open.Status == ACE_OK) {
+    if (password) ACESetPassword(h, password);
     TACEHeaderData header;
-    while (ACEReadHeader(h, &header) == ACE_OK && entries < 100000) {
-      ACEProcessFile(h, entries % 3 == 2 ? ACE_SKIP : ACE_TEST, "");
-      ++entries;
+    while (ACEReadHeader(h, &header) == ACE_OK && r.entries < 100000) {
+      const bool test = r.entries % 3 != 2;
+      const int code = ACEProcessFile(h, test ? ACE_TEST : ACE_SKIP, "");
+      r.tested += test;
+      r.passed += test && code == ACE_OK;
+      ++r.entries;
     }
   }
   ACECloseArchive(h);
   ::unlink(path.c_str());
-  return entries;
+  return r;
+}
+
+int RunArchiveBytes(const std::uint8_t* data, std::size_t size) {
+  return RunArchiveBytes(data, size, nullptr).entries;
+}
+
+RunResult RunPasswordTail(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return {};
+  std::size_t length = data[size - 1];
+  if (length > size - 1) length = size - 1;
+  const std::size_t archive = size - 1 - length;
+  const std::string password(reinterpret_cast<const char*>(data + archive), length);
+  return RunArchiveBytes(data, archive, password.c_str());
 }
 
 }  // namespace acefuzz
