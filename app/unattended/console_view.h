@@ -3,7 +3,6 @@
 // each entry gets a line of its own.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -11,13 +10,12 @@
 #include <vector>
 
 #include "run_view.h"
+#include "terminal_progress.h"
 
-// The progress line: the current file, the volume, the share of the whole set, the
-// rate and the time left, cut to `columns` characters.
+// The progress line: the share of the whole set, the volume, the rate, the time
+// left and the current file, cut to `columns` characters.
 std::string ProgressLine(const std::string& entryName, std::int32_t volume, std::int32_t volumes,
                          std::uint64_t done, std::uint64_t total, double seconds, std::size_t columns);
-// "1.5 MiB", "312 KiB", "17 bytes".
-std::string ByteCount(std::uint64_t bytes);
 // A message box as a line: the caption in lower case as the prefix; line breaks
 // become spaces.
 std::string MessageLine(const std::string& caption, const std::string& text);
@@ -39,20 +37,17 @@ class TConsoleRunView final : public TRunView {
 
   // Ends the progress line (on a terminal) so that the next text starts afresh.
   void FinishLine();
-  double Seconds() const;
+  double Seconds() const { return progress_.Seconds(); }
   int MessagesShown() const { return messages_; }
 
  private:
   void Redraw(bool force);
 
   std::FILE* out_;
-  bool terminal_;
+  TTerminalProgress progress_;
   std::FILE* files_;
   std::function<bool()> stopAsked_;
   bool stopReported_ = false;
-  std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point lastDraw_{};
-  bool lineOpen_ = false;
   int messages_ = 0;
   // The figures of the line.
   std::string entryName_;

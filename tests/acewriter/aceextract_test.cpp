@@ -3,7 +3,11 @@
 // bit for bit.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <random>
 
@@ -75,3 +79,55 @@ INSTANTIATE_TEST_SUITE_P(Sets, WrittenSetThroughAceExtract,
                                   std::to_string(info.param.level) +
                                   (info.param.volumeSize ? "_volumes" : "_single");
                          });
+
+TEST(AceExtractStop, SigtermAbandonsTheEntryBeingWritten) {
+  // aceextract's standard output is a pipe that the test has filled: when the
+  // extractor announces the second volume, in the middle of the entry that crosses
+  // into it, it waits to write that line. The signal comes then.
+  acetest::TempDir dir;
+  AceWriterOptions options;
+  options.Level = 0;
+  options.VolumeSize = 40000;
+  AceWriter writer(dir / "set.ace", options);
+  writer.AddBytes("first.txt", std::vector<std::uint8_t>(1000, 'a'), 0x5A8C6B2E, 0x20);
+  writer.AddBytes("crossing.bin", std::vector<std::uint8_t>(60000, 'b'), 0x5A8C6B2E, 0x20);
+  ASSERT_GE(writer.Finish().size(), 2u);
+  fs::create_directories(dir / "out");
+
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const int capacity = ::fcntl(out[1], F_SETPIPE_SZ, 4096);
+  ASSERT_GT(capacity, 0);
+  ASSERT_EQ(::write(out[1], std::string(std::size_t(capacity), '.').data(), std::size_t(capacity)), capacity);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    ::close(out[1]);
+    const std::string set = (dir / "set.ace").string(), dest = (dir / "out").string() + "/";
+    ::execl(ACEEXTRACT_PATH, "aceextract", "x", set.c_str(), dest.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  auto waitingToWrite = [&] {
+    std::ifstream wchan("/proc/" + std::to_string(pid) + "/wchan");
+    std::string where;
+    wchan >> where;
+    return where.find("pipe_write") != std::string::npos;
+  };
+  for (int i = 0; i < 2000 && !waitingToWrite(); ++i) ::usleep(5000);
+  ASSERT_TRUE(waitingToWrite());
+  ::kill(pid, SIGTERM);
+  char drain[8192];
+  while (::read(out[0], drain, sizeof drain) > 0) {
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(out[0]);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_EQ(ReadAll(dir / "out" / "first.txt"), std::string(1000, 'a')) << "the complete entry stays";
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir / "out")) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"first.txt"}) << "nothing of the abandoned entry, no temporary file";
+}

@@ -10,7 +10,10 @@
 //
 // Built on the four library calls, as the installer is. Failures print the
 // installer's own report texts (a carriage return shown as a line break) and end
-// with a non-zero exit status.
+// with a non-zero exit status. On a terminal, t and x show their progress on
+// stderr (bytes done of the set's total, rate, time left). SIGINT, SIGTERM and
+// SIGHUP abandon the entry being written (nothing is left under its name) and end
+// the program with 128 plus the signal's number.
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -23,11 +26,16 @@
 #include <string>
 
 #include "ace_messages.h"
+#include "stop_signals.h"
+#include "terminal_progress.h"
 #include "unace.h"
 
 namespace {
 
 struct Run {
+  TTerminalProgress progress{stderr};
+  std::uint64_t done = 0, total = 0;  // unpacked bytes
+  std::string entry;                  // the entry being handled, with slashes
   bool missingVolume = false;
   std::optional<std::string> password;  // given with -p, or typed at the prompt
   bool noTerminal = false;              // the prompt found no terminal
@@ -78,7 +86,10 @@ bool AskPassword(const std::string& archive, std::string& password) {
   return true;
 }
 
+Run* gRun = nullptr;
+
 void PrintReport(const std::string& text) {
+  if (gRun) gRun->progress.Finish();
   std::string shown = text;
   for (char& c : shown) {
     if (c == '\r') c = '\n';
@@ -93,11 +104,19 @@ int OnVolume(void* context, const char* path, int mode) {
     PrintReport(std::string("cannot find volume ") + path);
     return 0;
   }
+  run->progress.Finish();  // the volume's line goes below the progress line, not into it
   std::printf("volume %s\n", path);
+  std::fflush(stdout);
   return 1;
 }
 
-int OnData(void*, const std::uint8_t*, std::int32_t) { return 1; }
+int OnData(void* context, const std::uint8_t*, std::int32_t count) {
+  auto* run = static_cast<Run*>(context);
+  run->done += std::uint64_t(count > 0 ? count : 0);
+  run->progress.Update(run->done, run->total, ByteCount(run->done) + " of " + ByteCount(run->total), run->entry);
+  // Answering 0 abandons the entry: the library leaves nothing under its name.
+  return StopSignalArrived() ? 0 : 1;
+}
 
 const char* MethodName(int method) {
   switch (method) {
@@ -152,8 +171,15 @@ int main(int argc, char** argv) {
   std::string dest = command == "x" ? argv[3] : "";
   if (!dest.empty() && dest.back() != '/') dest += '/';
 
+  CatchStopSignals();
   Run run;
+  gRun = &run;
   if (password) run.password = password;
+  if (command != "l" && run.progress.Terminal()) {
+    TACESetSummary summary;
+    ACEScanArchive(archive.c_str(), &summary);  // only for the total; failures show below
+    run.total = std::uint64_t(summary.UnpackedTotal);
+  }
   TACEOpenArchiveData open;
   open.ArchivePath = archive.c_str();
   open.VolumeCallback = OnVolume;
@@ -193,8 +219,11 @@ int main(int argc, char** argv) {
         run.noTerminal = true;
       }
     }
+    run.entry = header.EntryName;
+    for (char& c : run.entry) c = c == '\\' ? '/' : c;
     const int result =
         ACEProcessFile(handle, command == "t" ? ACE_TEST : ACE_EXTRACT, dest.c_str());
+    if (StopSignalArrived()) break;
     if (result != ACE_OK) {
       ++failures;
       std::string text = ace::ProcessErrorText(result);
@@ -215,5 +244,13 @@ int main(int argc, char** argv) {
     else if (!run.missingVolume) PrintReport("error " + std::to_string(code));
   }
   ACECloseArchive(handle);
+  if (run.progress.LineOpen())
+    run.progress.Update(run.done, run.total, ByteCount(run.done) + " of " + ByteCount(run.total), run.entry, true);
+  run.progress.Finish();
+  gRun = nullptr;
+  if (StopSignalArrived()) {
+    std::fprintf(stderr, "aceextract: stopped by a signal\n");
+    return 128 + StopSignalNumber();
+  }
   return failures ? 1 : 0;
 }
