@@ -90,15 +90,6 @@ std::string_view TrimView(std::string_view s) {
   return s;
 }
 
-bool IsElf(const fs::path& file) {
-  std::FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) return false;
-  char magic[4] = {};
-  const bool elf = std::fread(magic, 1, 4, f) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
-  std::fclose(f);
-  return elf;
-}
-
 void SetRunPath(const fs::path& file, const std::string& runPath) {
   const ProgramResult r = RunProgram({"patchelf", "--set-rpath", runPath, file.string()});
   if (r.status == -2) {
@@ -163,8 +154,34 @@ bool IsBaseLibrary(const std::string& soname) {
   return stem.starts_with("libpulsecommon-");
 }
 
+bool IsElf(const fs::path& file) {
+  std::FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return false;
+  char magic[4] = {};
+  const bool elf = std::fread(magic, 1, 4, f) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+  std::fclose(f);
+  return elf;
+}
+
 fs::path QtPluginFolder() {
   return fs::path(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString());
+}
+
+void CopyWithoutDebugInfo(const fs::path& from, const fs::path& to) {
+  if (!IsElf(from)) {
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    if (ec) throw ReleaseError("cannot copy " + from.string() + ": " + ec.message());
+    return;
+  }
+  const ProgramResult r = RunProgram({"objcopy", "--strip-debug", from.string(), to.string()});
+  if (r.status == -2) {
+    throw ReleaseError("objcopy cannot be run (" + r.output + "); install the Debian package binutils");
+  }
+  if (r.status != 0) {
+    throw ReleaseError("objcopy cannot strip the debug information of " + from.string() + ": " +
+                       std::string(TrimView(r.output)));
+  }
 }
 
 std::vector<std::string> BundleRuntime(const fs::path& releaseFolder) {

@@ -36,8 +36,17 @@ std::vector<ResolvedLibrary> ResolveLibraries(const std::filesystem::path& file)
 // True for libraries a Debian desktop provides and that must not be bundled.
 bool IsBaseLibrary(const std::string& soname);
 
+// True when the file starts with ELF's signature.
+bool IsElf(const std::filesystem::path& file);
+
 // Qt's plugin folder, as the Qt library we are linked with reports it.
 std::filesystem::path QtPluginFolder();
+
+// Copies an ELF program or library to `to` without its debug information (objcopy
+// --strip-debug; the symbol table stays, so backtraces still name functions).
+// Anything that is not ELF is copied as it is. Throws ReleaseError when objcopy is
+// missing or fails.
+void CopyWithoutDebugInfo(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Bundles into `releaseFolder`, whose installer is releaseFolder/install. Returns
 // the paths it added, relative to the folder. Throws ReleaseError (patchelf
