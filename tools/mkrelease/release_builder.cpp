@@ -464,7 +464,10 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
 
   if (options.bundle) {
     Log(options, "bundling the shared libraries of the installer");
-    summary.bundled = BundleRuntime(stage);
+    BundleOptions bundleOptions;
+    bundleOptions.soundFont = d.tune && IsMidiFile(*d.tune);
+    bundleOptions.log = options.log;
+    summary.bundled = BundleRuntime(stage, bundleOptions);
   }
 
   // 3. Into place.
