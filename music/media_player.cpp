@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "midi_check.h"
@@ -21,11 +22,15 @@ constexpr int kFrequency = 44100;
 constexpr int kChannels = 2;
 constexpr int kChunkFrames = 2048;
 
-// General MIDI sound fonts from Debian's packages, best first.
-constexpr const char* kSoundFonts[] = {
-    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-    "/usr/share/sounds/sf2/default-GM.sf2",
+// General MIDI sound fonts, first found wins. The small TimGM6mb (6 MB, which
+// FluidSynth holds in memory whole) before any large one: first the copy a bundled
+// release carries beside the program, then Debian's timgm6mb-soundfont; the
+// system's default and fluid-soundfont-gm (148 MB) only when it is nowhere.
+constexpr const char* kBundledSoundFont = "sf2/TimGM6mb.sf2";  // relative to the program's folder
+constexpr const char* kSystemSoundFonts[] = {
     "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
 };
 
 // Set on SDL's audio thread when the music stream ends (and synchronously inside
@@ -87,8 +92,23 @@ std::string MidiFault(const std::string& path, bool sdlSaysMidi, bool& checked) 
   return FindMidiFault(bytes);
 }
 
+// The folder of the running program, with a trailing slash; empty when unknown.
+std::string ProgramFolder() {
+  std::vector<char> buffer(4096);
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) return {};
+  const std::string exe(buffer.data(), static_cast<std::size_t>(n));
+  const std::size_t slash = exe.rfind('/');
+  return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+}
+
 void ChooseSoundFont() {
-  for (const char* path : kSoundFonts) {
+  const std::string folder = ProgramFolder();
+  if (!folder.empty() && IsRegularFile((folder + kBundledSoundFont).c_str())) {
+    Mix_SetSoundFonts((folder + kBundledSoundFont).c_str());
+    return;
+  }
+  for (const char* path : kSystemSoundFonts) {
     if (IsRegularFile(path)) {
       Mix_SetSoundFonts(path);
       return;

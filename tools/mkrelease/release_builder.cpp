@@ -407,7 +407,8 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
   const fs::path stage = staging.path();
   ReleaseSummary summary;
 
-  CopyInto(installer, stage / "install", "the installer");
+  // The release carries the installer without its debug information.
+  CopyWithoutDebugInfo(installer, stage / "install");
   fs::permissions(stage / "install", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                          fs::perms::others_read | fs::perms::others_exec, ec);
   if (d.pictures) {
@@ -463,7 +464,10 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
 
   if (options.bundle) {
     Log(options, "bundling the shared libraries of the installer");
-    summary.bundled = BundleRuntime(stage);
+    BundleOptions bundleOptions;
+    bundleOptions.soundFont = d.tune && IsMidiFile(*d.tune);
+    bundleOptions.log = options.log;
+    summary.bundled = BundleRuntime(stage, bundleOptions);
   }
 
   // 3. Into place.
