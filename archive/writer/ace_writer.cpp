@@ -21,15 +21,21 @@
 #include "ace_crc.h"
 #include "bit_writer.h"
 #include "code_page.h"
+#include "crc32.h"
 #include "lz77_encoder.h"
 #include "piece_compressor.h"
 
 namespace fs = std::filesystem;
 using acewriter::AceCrc;
-using acewriter::AceCrcUpdate;
 using acewriter::kAceCrcStart;
 
 namespace {
+
+// Continues the checksum of entry data (the same sum as AceCrcUpdate), with the
+// archive library's faster routine: it is computed on the thread that reads.
+std::uint32_t Checksum(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
+  return ace::CrcUpdate(crc, bytes.data(), bytes.size());
+}
 
 constexpr std::uint16_t kHasData = 0x0001;
 constexpr std::uint16_t kFromPrevious = 0x1000;
@@ -514,7 +520,7 @@ struct AceWriter::Impl {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
       ReadExactly(source, chunk.data(), n, openEntry);
       const auto bytes = std::span(chunk).first(n);
-      crc = AceCrcUpdate(crc, bytes);
+      crc = Checksum(crc, bytes);
       Feed(bytes);
       left -= n;
     }
@@ -609,7 +615,7 @@ struct AceWriter::Impl {
       const std::size_t at = job.data.size();
       job.data.resize(at + n);
       ReadExactly(source, job.data.data() + at, n, e);
-      running = AceCrcUpdate(running, std::span(job.data).subspan(at, n));
+      running = Checksum(running, std::span(job.data).subspan(at, n));
       acewriter::PieceJob::Part part;
       part.at = at - job.history;
       part.length = n;
@@ -694,7 +700,7 @@ struct AceWriter::Impl {
       held.reset();
       BeginSegment(false);
       if (!whole.empty()) {
-        crc = AceCrcUpdate(crc, whole);
+        crc = Checksum(crc, whole);
         Feed(whole);
       } else {
         entry.rewind();
@@ -745,7 +751,8 @@ AceWriter::AceWriter(fs::path firstVolume, AceWriterOptions options) : impl_(std
     w.compressor = std::make_unique<acewriter::PieceCompressor>(threads, options.DictionaryBits, options.Level);
     w.pieceSize = options.PieceSize ? options.PieceSize : kDefaultPiece;
     w.window = std::size_t{1} << options.DictionaryBits;
-    w.maxInFlight = static_cast<std::size_t>(threads) + 1;
+    // Room for slow jobs: the others go on while the oldest is still at work.
+    w.maxInFlight = 2 * static_cast<std::size_t>(threads) + 2;
     w.filling.job = std::make_shared<acewriter::PieceJob>();
   }
   w.OpenVolume();

@@ -46,7 +46,7 @@ struct AceWriterOptions {
 // Compressed entries are read when they are added, but compressed on other threads
 // and written some pieces later: a failure to write them (a volume too small, a
 // full disk) is thrown by a later AddFile, AddBytes, AddDirectory or by Finish.
-// At most Threads + 3 pieces of input, each with the dictionary's worth of data
+// At most 2 x Threads + 4 pieces of input, each with the dictionary's worth of data
 // before it, are held in memory at once.
 class AceWriter {
  public:
