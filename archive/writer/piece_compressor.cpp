@@ -44,12 +44,7 @@ void CompressJob(PieceJob& job, Lz77Encoder& encoder, const std::atomic<bool>& c
 
 PieceCompressor::PieceCompressor(int threads, int dictionaryBits, int level)
     : threads_(std::max(threads, 1)), dictionaryBits_(dictionaryBits), level_(level) {
-  if (threads_ == 1) {
-    own_ = std::make_unique<Lz77Encoder>(dictionaryBits_, level_);
-    return;
-  }
-  workers_.reserve(static_cast<std::size_t>(threads_));
-  for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
+  if (threads_ == 1) own_ = std::make_unique<Lz77Encoder>(dictionaryBits_, level_);
 }
 
 PieceCompressor::~PieceCompressor() {
@@ -77,6 +72,10 @@ void PieceCompressor::Submit(const std::shared_ptr<PieceJob>& job) {
     }
     job->done = true;
     return;
+  }
+  if (workers_.empty()) {  // the threads start with the first job that needs them
+    workers_.reserve(static_cast<std::size_t>(threads_));
+    for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
   }
   {
     std::lock_guard<std::mutex> hold(lock_);
