@@ -296,7 +296,7 @@ struct AceWriter::Impl {
 
   // Compression (levels 1..5). The data stream (every entry's bytes in order, the
   // stored small ones too) is cut into jobs of pieceSize bytes: where a job ends
-  // depends on the data and the options alone, never on the threads. The job
+  // depends on what is added and on the options, never on the threads. The job
   // being filled takes the entries as they are added; full ones are compressed
   // by `compressor` and written in order, at most maxInFlight of them at a time.
   std::unique_ptr<acewriter::PieceCompressor> compressor;
@@ -311,7 +311,7 @@ struct AceWriter::Impl {
   std::optional<acewriter::BitWriter> joiner;
 
   ~Impl() {
-    compressor.reset();  // the threads end before their jobs are freed
+    compressor.reset();  // cancels the jobs still running and ends the threads first
     if (file) std::fclose(file);
     if (!finished) {
       std::error_code ec;
@@ -588,7 +588,7 @@ struct AceWriter::Impl {
   }
 
   // Appends bytes of the stream to the job being filled and describes them.
-  acewriter::PieceJob::Part& AddToStream(std::span<const std::uint8_t> bytes, bool compress) {
+  void AddToStream(std::span<const std::uint8_t> bytes, bool compress) {
     if (Room() < bytes.size()) Cut(0);
     acewriter::PieceJob& job = *filling.job;
     acewriter::PieceJob::Part part;
@@ -597,7 +597,6 @@ struct AceWriter::Impl {
     part.compress = compress;
     job.data.insert(job.data.end(), bytes.begin(), bytes.end());
     job.parts.push_back(std::move(part));
-    return job.parts.back();
   }
 
   // A compressed entry: read into jobs now, written when its pieces are packed.
@@ -607,9 +606,10 @@ struct AceWriter::Impl {
     auto entry = std::make_shared<PendingEntry>();
     entry->e = e;
     std::uint32_t running = kAceCrcStart;
-    const std::uint64_t firstJob = jobsCut;
+    std::uint64_t firstJob = 0;
     for (std::uint64_t done = 0; done < size;) {
       if (Room() == 0) Cut(done);
+      if (done == 0) firstJob = jobsCut;
       acewriter::PieceJob& job = *filling.job;
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, Room()));
       const std::size_t at = job.data.size();

@@ -62,8 +62,8 @@ class AceWriter {
   // The attributes come from the file: archive bit, read-only when nobody may write it.
   void AddFile(const std::string& archiveName, const std::filesystem::path& source);
   // A file from memory with the given DOS time stamp and DOS attribute bits. The
-  // bytes are copied; data larger than what is left of the current piece is written
-  // out before the call returns (it may be read again, to be stored instead).
+  // bytes are copied; data that spans pieces is compressed and written before the
+  // call returns (it is read again if it has to be stored instead).
   void AddBytes(const std::string& archiveName, std::span<const std::uint8_t> data,
                 std::uint32_t dosTime, std::uint32_t attributes);
   // Completes the set and gives it its final names. Returns the volumes in order.

@@ -67,7 +67,9 @@ std::vector<fs::path> Write(const fs::path& first, const AceWriterOptions& o, co
   return w.Finish();
 }
 
-void ExpectDecodesTo(const fs::path& first, const std::vector<Item>& items) {
+// `oneVolume`: random data is stored, not grown (in a set of several volumes it
+// stays compressed where it crosses a volume's end).
+void ExpectDecodesTo(const fs::path& first, const std::vector<Item>& items, bool oneVolume = true) {
   const DecodedSet set = DecodeSet(first);
   ASSERT_EQ(set.openStatus, 0);
   ASSERT_EQ(set.endStatus, ACE_ERR_END);
@@ -80,6 +82,9 @@ void ExpectDecodesTo(const fs::path& first, const std::vector<Item>& items) {
     ASSERT_TRUE(byName.count(it.name)) << it.name;
     EXPECT_EQ(byName[it.name]->directory, it.directory) << it.name;
     EXPECT_TRUE(byName[it.name]->data == it.data) << it.name;
+    if (oneVolume && it.name.find("noise") != std::string::npos) {
+      EXPECT_EQ(byName[it.name]->method, 0) << it.name;
+    }
   }
 }
 
@@ -112,7 +117,7 @@ TEST_P(Threads, VolumesAreTheSameBytesForEveryThreadCount) {
     for (const auto& v : volumes) bytes.push_back(ReadFile(v));
     if (reference.empty()) {
       reference = bytes;
-      ExpectDecodesTo(volumes[0], items);
+      ExpectDecodesTo(volumes[0], items, c.volume == 0);
     } else {
       ASSERT_EQ(bytes.size(), reference.size());
       for (std::size_t v = 0; v < bytes.size(); ++v) EXPECT_TRUE(bytes[v] == reference[v]) << volumes[v];
@@ -199,6 +204,29 @@ TEST(Pieces, EachJoinStartsFromWhatTheDecoderKnows) {
       EXPECT_LT(WalkBlocks(volumes[0], nullptr).back().packed, data.size() / 10);
     }
   }
+}
+
+// A file whose pieces were compressed, and which grew, is read again to be stored:
+// if it changed in the meantime, the set is refused.
+TEST(Pieces, AFileChangedBeforeItIsStoredIsRefused) {
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  WriteFile(dir / "noise.bin", RandomBytes(30000, 1));
+  {
+    AceWriterOptions o{true, 22, 3, 0};
+    o.Threads = 2;
+    o.PieceSize = 4096;
+    AceWriter w(dir / "out" / "c.ace", o);
+    w.AddFile("noise.bin", dir / "noise.bin");
+    WriteFile(dir / "noise.bin", RandomBytes(30000, 2));
+    try {
+      w.Finish();
+      ADD_FAILURE() << "finished";
+    } catch (const AceWriterError& e) {
+      EXPECT_STREQ(e.what(), "entry 'noise.bin' changed while it was being read");
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
 // A stop asked for at any point, or a failure found when the pieces are written,
