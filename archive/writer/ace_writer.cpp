@@ -53,6 +53,9 @@ constexpr std::size_t kFileHeaderFixed = 35;
 constexpr std::uint64_t kDefaultPiece = std::uint64_t{4} << 20;
 constexpr std::uint64_t kSmallestPiece = 256;
 constexpr std::uint64_t kLargestPiece = std::uint64_t{1} << 30;
+// A job also ends after this many headers, so that folders and empty files, which
+// add no data, do not pile up in memory.
+constexpr std::size_t kMostItems = std::size_t{1} << 14;
 
 void PutU8(std::vector<std::uint8_t>& v, std::uint32_t x) { v.push_back(static_cast<std::uint8_t>(x)); }
 void PutU16(std::vector<std::uint8_t>& v, std::uint32_t x) {
@@ -452,6 +455,7 @@ struct AceWriter::Impl {
   // compressed, if there are any.
   void AddBlock(std::vector<std::uint8_t> block) {
     if (compressor) {
+      if (filling.items.size() >= kMostItems) Cut(0);
       filling.items.push_back({std::move(block), nullptr, 0, 0});
     } else {
       Queue(std::move(block));
