@@ -31,8 +31,8 @@ struct AceWriterOptions {
   int Threads = 0;
   // The data stream is compressed in pieces of this many input bytes (entries are
   // cut at piece boundaries, and small entries share a piece), each piece with the
-  // dictionary's worth of data before it as history; 0 = 4 MiB, otherwise at least
-  // 256. Smaller pieces compress a little worse; tests use them to stay quick.
+  // dictionary's worth of data before it as history; 0 = 4 MiB, otherwise 256 bytes
+  // .. 1 GiB. Smaller pieces compress a little worse; tests use them to stay quick.
   std::uint64_t PieceSize = 0;
   // The time stamp of the main headers, a DOS time (AceDosTime); 0 = the time in
   // SOURCE_DATE_EPOCH (seconds since 1970) if that variable is set, else now.

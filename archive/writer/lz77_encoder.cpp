@@ -26,7 +26,6 @@ constexpr std::uint64_t kHeadAhead = 8;  // positions between a bucket's prefetc
 // A distance history slot whose value the decoder knows but this piece does not: it
 // lies beyond every window, so no copy is ever coded as a repeat of it.
 constexpr std::uint32_t kUnknownDistance = 0xFFFFFFFFu;
-constexpr std::size_t kPackedFlush = std::size_t{1} << 16;
 
 struct LevelParams {
   int chain;  // candidates examined per position
@@ -144,7 +143,6 @@ struct Lz77Encoder::State {
   std::vector<Symbol> symbols;
   std::array<std::uint32_t, kMainSymbols> mainCount{};
   std::array<std::uint32_t, kLengthSymbols> lengthCount{};
-  std::vector<std::uint8_t> packed;
   BitWriter* bits = nullptr;
 
   std::uint64_t BufferEnd() const { return bufferStart + bufferLength; }
@@ -405,16 +403,10 @@ void Lz77Encoder::EncodePiece(std::uint64_t size, const ByteReader& read, bool e
   }
   out.bytes.clear();
   out.bits = 0;
-  s.packed.clear();
-  BitWriter writer(s.packed);
+  BitWriter writer(out.bytes);
   s.bits = &writer;
   const std::uint64_t end = s.pos + size;
   const bool lazy = s.params.lazy;
-
-  auto flushPacked = [&] {
-    out.bytes.insert(out.bytes.end(), s.packed.begin(), s.packed.end());
-    s.packed.clear();
-  };
 
   Match cached;
   std::uint64_t cachedAt = 0;  // position `cached` was searched for (0: none)
@@ -460,14 +452,12 @@ void Lz77Encoder::EncodePiece(std::uint64_t size, const ByteReader& read, bool e
       }
       s.pos += static_cast<std::uint64_t>(m.length);
     }
-    if (s.packed.size() >= kPackedFlush) flushPacked();
   }
   s.EmitGroup();
   // A piece that ends inside its entry hands on its last bits unpadded: the next
   // piece's code group goes on right after them.
   const int pending = writer.PendingBits();
   writer.PadToWord();
-  flushPacked();
   s.bits = nullptr;
   out.bits = std::uint64_t{out.bytes.size()} * 8 - (entryEnd || pending == 0 ? 0 : static_cast<std::uint64_t>(32 - pending));
 }
