@@ -4,26 +4,38 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <set>
-#include <functional>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <unistd.h>
 
 #include "ace_crc.h"
+#include "bit_writer.h"
 #include "code_page.h"
+#include "crc32.h"
 #include "lz77_encoder.h"
+#include "piece_compressor.h"
 
 namespace fs = std::filesystem;
 using acewriter::AceCrc;
-using acewriter::AceCrcUpdate;
 using acewriter::kAceCrcStart;
 
 namespace {
+
+// Continues the checksum of entry data (the same sum as AceCrcUpdate), with the
+// archive library's faster routine: it is computed on the thread that reads.
+std::uint32_t Checksum(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
+  return ace::CrcUpdate(crc, bytes.data(), bytes.size());
+}
 
 constexpr std::uint16_t kHasData = 0x0001;
 constexpr std::uint16_t kFromPrevious = 0x1000;
@@ -38,6 +50,12 @@ constexpr std::size_t kMaxNameBytes = 259;
 constexpr char kStoredCodePage[] = "850";
 constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
 constexpr std::size_t kFileHeaderFixed = 35;
+constexpr std::uint64_t kDefaultPiece = std::uint64_t{4} << 20;
+constexpr std::uint64_t kSmallestPiece = 256;
+constexpr std::uint64_t kLargestPiece = std::uint64_t{1} << 30;
+// A job also ends after this many headers, so that folders and empty files, which
+// add no data, do not pile up in memory.
+constexpr std::size_t kMostItems = std::size_t{1} << 14;
 
 void PutU8(std::vector<std::uint8_t>& v, std::uint32_t x) { v.push_back(static_cast<std::uint8_t>(x)); }
 void PutU16(std::vector<std::uint8_t>& v, std::uint32_t x) {
@@ -116,6 +134,17 @@ std::uint32_t DosTimeOf(std::time_t t) {
   return (static_cast<std::uint32_t>(year - 1980) << 25) | (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
          (static_cast<std::uint32_t>(tm.tm_mday) << 16) | (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
          (static_cast<std::uint32_t>(tm.tm_min) << 5) | (static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2));
+}
+
+// Now, or the fixed moment of a reproducible build.
+std::time_t CreationTime() {
+  const char* fixed = std::getenv("SOURCE_DATE_EPOCH");
+  if (fixed && *fixed) {
+    char* end = nullptr;
+    const long long t = std::strtoll(fixed, &end, 10);
+    if (*end == '\0' && t >= 0) return static_cast<std::time_t>(t);
+  }
+  return std::time(nullptr);
 }
 
 std::string Lower(std::string s) {
@@ -214,10 +243,37 @@ AceEntryName AceNameForms(const std::string& input) {
 
 std::string AceArchiveName(const std::string& name) { return AceNameForms(name).name; }
 
+namespace {
+
+// A compressed entry whose packed data is still being compressed.
+struct PendingEntry {
+  Entry e;
+  std::uint32_t crc = kAceCrcStart;  // of all its bytes
+  // Its source from the first byte again, to store it instead; only kept for an
+  // entry whose bytes span jobs (the others are still in their job's data).
+  acewriter::ByteReader reread;
+  std::function<void()> rewind;
+};
+
+// What a job brings to the volumes, in archive order: a finished block, or a
+// piece of an entry's packed data (part `part` of the job).
+struct Item {
+  std::vector<std::uint8_t> block;
+  std::shared_ptr<PendingEntry> entry;
+  std::size_t part = 0;
+  std::uint32_t crcAfter = 0;  // the entry's checksum through this piece
+};
+
+struct Batch {
+  std::shared_ptr<acewriter::PieceJob> job;
+  std::vector<Item> items;
+};
+
+}  // namespace
+
 struct AceWriter::Impl {
   fs::path first;
   AceWriterOptions options;
-  std::unique_ptr<acewriter::Lz77Encoder> encoder;
   std::uint16_t mainFlags = 0;
   std::uint32_t created = 0;
 
@@ -241,7 +297,24 @@ struct AceWriter::Impl {
   std::optional<std::uint8_t> held;
   std::vector<std::vector<std::uint8_t>> queued;
 
+  // Compression (levels 1..5). The data stream (every entry's bytes in order, the
+  // stored small ones too) is cut into jobs of pieceSize bytes: where a job ends
+  // depends on what is added and on the options, never on the threads. The job
+  // being filled takes the entries as they are added; full ones are compressed
+  // by `compressor` and written in order, at most maxInFlight of them at a time.
+  std::unique_ptr<acewriter::PieceCompressor> compressor;
+  std::uint64_t pieceSize = 0;
+  std::size_t window = 0;
+  std::size_t maxInFlight = 0;
+  std::uint64_t jobsCut = 0;
+  Batch filling;
+  std::deque<Batch> inFlight;
+  // The open entry's packed stream, joined from its pieces bit to bit.
+  std::vector<std::uint8_t> joined;
+  std::optional<acewriter::BitWriter> joiner;
+
   ~Impl() {
+    compressor.reset();  // cancels the jobs still running and ends the threads first
     if (file) std::fclose(file);
     if (!finished) {
       std::error_code ec;
@@ -378,6 +451,17 @@ struct AceWriter::Impl {
     queued.push_back(std::move(block));
   }
 
+  // A block without packed data, in archive order: behind the jobs still being
+  // compressed, if there are any.
+  void AddBlock(std::vector<std::uint8_t> block) {
+    if (compressor) {
+      if (filling.items.size() >= kMostItems) Cut(0);
+      filling.items.push_back({std::move(block), nullptr, 0, 0});
+    } else {
+      Queue(std::move(block));
+    }
+  }
+
   Entry MakeEntry(const AceEntryName& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
     if (size > 0xFFFFFFFFu) throw AceWriterError("entry '" + name.name + "' is 4 GiB or larger");
     Entry e;
@@ -399,7 +483,7 @@ struct AceWriter::Impl {
     AddParents(name, dosTime);
     directories.insert(key);
     Entry e = MakeEntry(name, 0, dosTime, kAttrDirectory);
-    Queue(FileHeader(e, 0, 0, kAceCrcStart));
+    AddBlock(FileHeader(e, 0, 0, kAceCrcStart));
   }
 
   // `\` is the same byte in both forms, so the parents are cut from both alike.
@@ -418,105 +502,218 @@ struct AceWriter::Impl {
     return name;
   }
 
-  // One file entry whose `size` bytes come from `read`; `rewind` starts the source
-  // again from its first byte.
   void StopWhenAsked() const {
     if (options.ShouldStop && options.ShouldStop()) throw AceWriterError("stopped");
   }
 
-  void AddData(Entry e, const acewriter::ByteReader& source, const std::function<void()>& rewind) {
-    StopWhenAsked();
-    const acewriter::ByteReader read = [&](std::uint8_t* dst, std::size_t n) {
+  // Reads exactly `n` bytes of entry `e`, asking whether to stop before each step.
+  void ReadExactly(const acewriter::ByteReader& source, std::uint8_t* dst, std::size_t n, const Entry& e) const {
+    constexpr std::size_t kStep = std::size_t{1} << 20;
+    for (std::size_t got = 0; got < n;) {
       StopWhenAsked();
-      return source(dst, n);
-    };
-    const std::uint64_t size = e.originalSize;
-    if (size == 0) {
-      e.method = 0;
-      Queue(FileHeader(e, 0, 0, kAceCrcStart));
-      return;
+      const std::size_t r = source(dst + got, std::min(n - got, kStep));
+      if (r == 0) throw AceWriterError("entry '" + e.name + "': the source ended before its announced size");
+      got += r;
     }
-    if (options.Solid) e.flags |= kSolidEntry;
-    if (encoder && !options.Solid) encoder->StartIndependentEntry();
+  }
 
-    auto readExactly = [&](std::uint8_t* dst, std::size_t n) {
-      std::size_t got = 0;
-      while (got < n) {
-        const std::size_t r = read(dst + got, n - got);
-        if (r == 0) throw AceWriterError("entry '" + e.name + "': the source ended before its announced size");
-        got += r;
-      }
-    };
-
-    if (size <= kSmallStored) {
-      // A code group costs more than these few bytes: store them. They still enter
-      // the compressor's history, as they enter the reader's window.
-      e.method = 0;
-      std::array<std::uint8_t, kSmallStored> data{};
-      readExactly(data.data(), static_cast<std::size_t>(size));
-      const auto bytes = std::span(data).first(static_cast<std::size_t>(size));
-      if (encoder) encoder->AddHistory(bytes);
-      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), AceCrc(bytes));
-      block.insert(block.end(), bytes.begin(), bytes.end());
-      Queue(std::move(block));
-      return;
+  // Writes the open entry's `size` bytes from `source` as they are.
+  void CopyStored(const acewriter::ByteReader& source, std::uint64_t size) {
+    std::vector<std::uint8_t> chunk(1 << 16);
+    for (std::uint64_t left = size; left > 0;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+      ReadExactly(source, chunk.data(), n, openEntry);
+      const auto bytes = std::span(chunk).first(n);
+      crc = Checksum(crc, bytes);
+      Feed(bytes);
+      left -= n;
     }
+  }
 
-    const std::size_t headerBytes = kFileHeaderFixed + e.stored.size();
-    Settle(headerBytes + 1);
+  void BeginEntry(const Entry& e) {
+    Settle(kFileHeaderFixed + e.stored.size() + 1);
     open = true;
     openEntry = e;
     crc = kAceCrcStart;
     held.reset();
     BeginSegment(false);
+  }
 
-    auto copyStored = [&] {
-      std::vector<std::uint8_t> chunk(1 << 16);
-      for (std::uint64_t left = size; left > 0;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-        readExactly(chunk.data(), n);
-        const auto bytes = std::span(chunk).first(n);
-        crc = AceCrcUpdate(crc, bytes);
-        Feed(bytes);
-        left -= n;
-      }
-    };
-    if (e.method == 0) {
-      copyStored();
-    } else {
-      try {
-        encoder->Encode(
-            size,
-            [&](std::uint8_t* dst, std::size_t capacity) {
-              const std::size_t got = read(dst, capacity);
-              crc = AceCrcUpdate(crc, std::span(dst, got));
-              return got;
-            },
-            [&](std::span<const std::uint8_t> bytes) { Feed(bytes); });
-      } catch (const AceWriterError&) {
-        throw;
-      } catch (const std::runtime_error& err) {
-        throw AceWriterError("entry '" + e.name + "': " + err.what());
-      }
-      // Data that grew under compression is stored instead, if it is still all in
-      // this volume: the output is taken back and the source read again. The
-      // compressor's history already holds these bytes, just as the reader's
-      // window will hold the stored ones.
-      if (!segmentContinued && segmentPacked + 1 > size) {
-        const std::uint32_t firstCrc = crc;
-        if (std::fflush(file) != 0 || ftruncate(fileno(file), static_cast<off_t>(segmentAt)) != 0)
-          throw AceWriterError("cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
-        Seek(segmentAt);
-        written = static_cast<std::uint64_t>(segmentAt);
-        openEntry.method = 0;
-        crc = kAceCrcStart;
-        held.reset();
-        BeginSegment(false);
-        rewind();
-        copyStored();
-        if (crc != firstCrc) throw AceWriterError("entry '" + e.name + "' changed while it was being read");
+  // One file entry whose `size` bytes come from `source`; `rewind` starts the
+  // source again from its first byte. `sourceStays`: both may still be called
+  // after this returns.
+  void AddData(Entry e, const acewriter::ByteReader& source, const std::function<void()>& rewind, bool sourceStays) {
+    StopWhenAsked();
+    const std::uint64_t size = e.originalSize;
+    if (size == 0) {
+      e.method = 0;
+      AddBlock(FileHeader(e, 0, 0, kAceCrcStart));
+      return;
+    }
+    if (options.Solid) e.flags |= kSolidEntry;
+    if (size <= kSmallStored) {
+      // A code group costs more than these few bytes: store them. They still enter
+      // the compressor's history, as they enter the reader's window.
+      e.method = 0;
+      std::array<std::uint8_t, kSmallStored> data{};
+      ReadExactly(source, data.data(), static_cast<std::size_t>(size), e);
+      const auto bytes = std::span(data).first(static_cast<std::size_t>(size));
+      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), AceCrc(bytes));
+      block.insert(block.end(), bytes.begin(), bytes.end());
+      if (compressor) AddToStream(bytes, false);
+      AddBlock(std::move(block));
+      return;
+    }
+    if (compressor) {
+      AddPieces(e, source, rewind, sourceStays);
+      return;
+    }
+    BeginEntry(e);
+    CopyStored(source, size);
+  }
+
+  std::size_t Room() const { return static_cast<std::size_t>(pieceSize - filling.job->OwnBytes()); }
+
+  // Makes room for the next job's bytes; `openEntryBytes` of the entry being added
+  // are already in the stream (0 between entries).
+  void Cut(std::uint64_t openEntryBytes) {
+    auto next = std::make_shared<acewriter::PieceJob>();
+    const auto& data = filling.job->data;
+    // The dictionary's worth of the stream before the new job: what its copies may
+    // reach. Entries of a separate archive reach only into themselves.
+    const std::size_t history = static_cast<std::size_t>(
+        std::min<std::uint64_t>(window, options.Solid ? data.size() : openEntryBytes));
+    next->data.reserve(history + static_cast<std::size_t>(pieceSize));
+    next->data.assign(data.end() - static_cast<std::ptrdiff_t>(history), data.end());
+    next->history = history;
+    Batch full = std::exchange(filling, Batch{std::move(next), {}});
+    ++jobsCut;
+    Submit(std::move(full));
+  }
+
+  // Appends bytes of the stream to the job being filled and describes them.
+  void AddToStream(std::span<const std::uint8_t> bytes, bool compress) {
+    if (Room() < bytes.size()) Cut(0);
+    acewriter::PieceJob& job = *filling.job;
+    acewriter::PieceJob::Part part;
+    part.at = job.OwnBytes();
+    part.length = bytes.size();
+    part.compress = compress;
+    job.data.insert(job.data.end(), bytes.begin(), bytes.end());
+    job.parts.push_back(std::move(part));
+  }
+
+  // A compressed entry: read into jobs now, written when its pieces are packed.
+  void AddPieces(const Entry& e, const acewriter::ByteReader& source, const std::function<void()>& rewind,
+                 bool sourceStays) {
+    const std::uint64_t size = e.originalSize;
+    auto entry = std::make_shared<PendingEntry>();
+    entry->e = e;
+    std::uint32_t running = kAceCrcStart;
+    std::uint64_t firstJob = 0;
+    for (std::uint64_t done = 0; done < size;) {
+      if (Room() == 0) Cut(done);
+      if (done == 0) firstJob = jobsCut;
+      acewriter::PieceJob& job = *filling.job;
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, Room()));
+      const std::size_t at = job.data.size();
+      job.data.resize(at + n);
+      ReadExactly(source, job.data.data() + at, n, e);
+      running = Checksum(running, std::span(job.data).subspan(at, n));
+      acewriter::PieceJob::Part part;
+      part.at = at - job.history;
+      part.length = n;
+      part.entryStart = done == 0;
+      part.entryEnd = done + n == size;
+      part.independent = part.entryStart && !options.Solid;
+      job.parts.push_back(std::move(part));
+      filling.items.push_back({{}, entry, job.parts.size() - 1, running});
+      done += n;
+    }
+    entry->crc = running;
+    if (jobsCut != firstJob) {
+      // Its first bytes are gone with their job by the time it is complete: if it
+      // grew, it is read again. A source that ends with this call is read again
+      // now, so the rest of the entry is compressed and written first.
+      entry->reread = source;
+      entry->rewind = rewind;
+      if (!sourceStays) {
+        Cut(0);
+        Drain();
       }
     }
+  }
+
+  // Hands a full job to the threads, after writing out the oldest ones while too
+  // many are in flight, and then those already done.
+  void Submit(Batch batch) {
+    if (batch.items.empty()) return;
+    while (inFlight.size() >= maxInFlight) OutputOldest();
+    compressor->Submit(batch.job);
+    inFlight.push_back(std::move(batch));
+    while (!inFlight.empty() && compressor->Done(*inFlight.front().job)) OutputOldest();
+  }
+
+  void Drain() {
+    while (!inFlight.empty()) OutputOldest();
+  }
+
+  void OutputOldest() {
+    compressor->Wait(*inFlight.front().job, [this] { StopWhenAsked(); });
+    Batch batch = std::move(inFlight.front());
+    inFlight.pop_front();
+    acewriter::PieceJob& job = *batch.job;
+    if (job.error) std::rethrow_exception(job.error);
+    for (Item& item : batch.items) {
+      if (!item.entry) {
+        Queue(std::move(item.block));
+        continue;
+      }
+      const acewriter::PieceJob::Part& part = job.parts[item.part];
+      if (part.entryStart) {
+        BeginEntry(item.entry->e);
+        joined.clear();
+        joiner.emplace(joined);
+      }
+      crc = item.crcAfter;
+      joiner->PutWords(part.packed.bytes, part.packed.bits);
+      if (part.entryEnd) joiner->PadToWord();
+      Feed(joined);
+      joined.clear();
+      if (part.entryEnd) {
+        const bool whole = part.entryStart;
+        EndEntry(*item.entry, whole ? std::span(job.data).subspan(job.history + part.at, part.length)
+                                    : std::span<const std::uint8_t>());
+      }
+    }
+  }
+
+  // Data that grew under compression is stored instead, if it is still all in this
+  // volume: the output is taken back and the bytes written as they are, from the
+  // job (`whole`) or read again. The compressor's history already holds these
+  // bytes, just as the reader's window will hold the stored ones.
+  void EndEntry(PendingEntry& entry, std::span<const std::uint8_t> whole) {
+    const std::uint64_t size = entry.e.originalSize;
+    if (!segmentContinued && segmentPacked + 1 > size) {
+      if (std::fflush(file) != 0 || ftruncate(fileno(file), static_cast<off_t>(segmentAt)) != 0)
+        throw AceWriterError("cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
+      Seek(segmentAt);
+      written = static_cast<std::uint64_t>(segmentAt);
+      openEntry.method = 0;
+      crc = kAceCrcStart;
+      held.reset();
+      BeginSegment(false);
+      if (!whole.empty()) {
+        crc = Checksum(crc, whole);
+        Feed(whole);
+      } else {
+        entry.rewind();
+        CopyStored(entry.reread, size);
+        if (crc != entry.crc) throw AceWriterError("entry '" + entry.e.name + "' changed while it was being read");
+      }
+    }
+    entry.reread = nullptr;
+    entry.rewind = nullptr;
   }
 
   template <class F>
@@ -545,11 +742,23 @@ AceWriter::AceWriter(fs::path firstVolume, AceWriterOptions options) : impl_(std
     if (Lower(firstVolume.extension().string()) != ".ace")
       throw AceWriterError("the first volume of a multi-volume set must be named *.ace");
   }
+  if (options.Threads < 0) throw AceWriterError("the number of threads must be 0 (one per processor) or more");
+  if (options.PieceSize != 0 && (options.PieceSize < kSmallestPiece || options.PieceSize > kLargestPiece))
+    throw AceWriterError("the piece size must be 0 (the default) or 256 bytes .. 1 GiB");
   w.first = std::move(firstVolume);
   w.options = options;
   w.mainFlags = static_cast<std::uint16_t>((options.Solid ? kMainSolid : 0) | (options.VolumeSize ? kMainMultiVolume : 0));
-  w.created = DosTimeOf(std::time(nullptr));
-  if (options.Level > 0) w.encoder = std::make_unique<acewriter::Lz77Encoder>(options.DictionaryBits, options.Level);
+  w.created = options.Created ? options.Created : DosTimeOf(CreationTime());
+  if (options.Level > 0) {
+    const int threads = options.Threads > 0 ? options.Threads
+                                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    w.compressor = std::make_unique<acewriter::PieceCompressor>(threads, options.DictionaryBits, options.Level);
+    w.pieceSize = options.PieceSize ? options.PieceSize : kDefaultPiece;
+    w.window = std::size_t{1} << options.DictionaryBits;
+    // Room for slow jobs: the others go on while the oldest is still at work.
+    w.maxInFlight = 2 * static_cast<std::size_t>(threads) + 2;
+    w.filling.job = std::make_shared<acewriter::PieceJob>();
+  }
   w.OpenVolume();
 }
 
@@ -569,18 +778,20 @@ void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) 
     const auto mtime = fs::last_write_time(source, ec);
     const std::uint32_t dosTime = ec ? DosTimeOf(std::time(nullptr)) : AceDosTime(mtime);
     const bool writable = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) != fs::perms::none;
-    std::FILE* in = std::fopen(source.c_str(), "rb");
-    if (!in) throw AceWriterError("cannot open '" + source.string() + "': " + std::strerror(errno));
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> guard(in, &std::fclose);
+    std::FILE* opened = std::fopen(source.c_str(), "rb");
+    if (!opened) throw AceWriterError("cannot open '" + source.string() + "': " + std::strerror(errno));
+    // Shared with the entry, which keeps it open if it may have to read it again.
+    const std::shared_ptr<std::FILE> in(opened, &std::fclose);
     const AceEntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, size, dosTime, kAttrArchive | (writable ? 0 : kAttrReadOnly));
-    impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {
-      const std::size_t got = std::fread(dst, 1, n, in);
-      if (got == 0 && std::ferror(in)) throw AceWriterError("cannot read '" + source.string() + "'");
+    const std::string shown = source.string();
+    impl_->AddData(e, [in, shown](std::uint8_t* dst, std::size_t n) -> std::size_t {
+      const std::size_t got = std::fread(dst, 1, n, in.get());
+      if (got == 0 && std::ferror(in.get())) throw AceWriterError("cannot read '" + shown + "'");
       return got;
-    }, [&] {
-      if (std::fseek(in, 0, SEEK_SET) != 0) throw AceWriterError("cannot read '" + source.string() + "' again");
-    });
+    }, [in, shown] {
+      if (std::fseek(in.get(), 0, SEEK_SET) != 0) throw AceWriterError("cannot read '" + shown + "' again");
+    }, true);
   });
 }
 
@@ -596,13 +807,17 @@ void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::ui
       if (take) std::memcpy(dst, data.data() + at, take);
       at += take;
       return take;
-    }, [&] { at = 0; });
+    }, [&] { at = 0; }, false);
   });
 }
 
 std::vector<fs::path> AceWriter::Finish() {
   Impl& w = *impl_;
   w.Guarded([&] {
+    if (w.compressor) {
+      w.Submit(std::exchange(w.filling, Batch{}));
+      w.Drain();
+    }
     w.Settle(0);
     w.CloseVolume();
     for (std::size_t i = 0; i < w.temps.size(); ++i) {

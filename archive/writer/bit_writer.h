@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace acewriter {
@@ -33,7 +35,27 @@ class BitWriter {
 
   int PendingBits() const { return bits_; }
 
+  // Appends the first `count` bits of a stream packed the same way (whole words;
+  // the bits of the last word past `count` are ignored). A stream that begins on a
+  // word boundary is copied as it is.
+  void PutWords(std::span<const std::uint8_t> words, std::uint64_t count) {
+    assert(words.size() % 4 == 0 && count <= std::uint64_t{words.size()} * 8);
+    const std::size_t whole = static_cast<std::size_t>(count / 32);
+    if (bits_ == 0) {
+      out_.insert(out_.end(), words.begin(), words.begin() + static_cast<std::ptrdiff_t>(whole * 4));
+    } else {
+      for (std::size_t w = 0; w < whole; ++w) Put(WordAt(words, w), 32);
+    }
+    const int rest = static_cast<int>(count % 32);
+    if (rest) Put(WordAt(words, whole) >> (32 - rest), rest);
+  }
+
  private:
+  static std::uint32_t WordAt(std::span<const std::uint8_t> words, std::size_t w) {
+    const std::uint8_t* b = words.data() + 4 * w;
+    return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+  }
+
   void EmitWord(std::uint32_t w) {
     out_.push_back(static_cast<std::uint8_t>(w));
     out_.push_back(static_cast<std::uint8_t>(w >> 8));

@@ -23,6 +23,9 @@ constexpr int kGroupSymbols = 32767;  // the group count is a 15-bit field
 constexpr std::size_t kLookahead = 2 * kMaxMatch + 8;
 constexpr int kNearBits = 14;
 constexpr std::uint64_t kHeadAhead = 8;  // positions between a bucket's prefetch and its use
+// A distance history slot whose value the decoder knows but this piece does not: it
+// lies beyond every window, so no copy is ever coded as a repeat of it.
+constexpr std::uint32_t kUnknownDistance = 0xFFFFFFFFu;
 
 struct LevelParams {
   int chain;  // candidates examined per position
@@ -92,14 +95,29 @@ struct Lz77Encoder::State {
     head.assign(std::size_t{1} << params.hashBits, 0);
     near.assign(std::size_t{1} << kNearBits, 0);
     prev.assign(static_cast<std::size_t>(window), 0);
+    symbols.reserve(kGroupSymbols);
+    Reset();
+  }
+
+  // The state of a new encoder. `prev` keeps its stale links: a chain reaches a
+  // slot of `prev` only through a position entered since.
+  void Reset() {
+    std::fill(head.begin(), head.end(), 0u);
+    std::fill(near.begin(), near.end(), 0u);
+    tableBase = 0;
     pos = window + 1;
     bufferStart = pos;
+    bufferLength = 0;
     inserted = pos;
     limit = pos;
+    history = {0, 0, 0, 0};
     for (auto& p : mainPrice) p = 9 * 16;
     for (int s = 256; s < kMainSymbols; ++s) mainPrice[static_cast<std::size_t>(s)] = 7 * 16;
     for (auto& p : lengthPrice) p = 6 * 16;
-    symbols.reserve(kGroupSymbols);
+    literalAverage = 8 * 16;
+    symbols.clear();
+    mainCount.fill(0);
+    lengthCount.fill(0);
   }
 
   LevelParams params;
@@ -125,7 +143,6 @@ struct Lz77Encoder::State {
   std::vector<Symbol> symbols;
   std::array<std::uint32_t, kMainSymbols> mainCount{};
   std::array<std::uint32_t, kLengthSymbols> lengthCount{};
-  std::vector<std::uint8_t> packed;
   BitWriter* bits = nullptr;
 
   std::uint64_t BufferEnd() const { return bufferStart + bufferLength; }
@@ -358,6 +375,8 @@ Lz77Encoder::Lz77Encoder(int dictionaryBits, int level) {
 
 Lz77Encoder::~Lz77Encoder() = default;
 
+void Lz77Encoder::Restart() { s_->Reset(); }
+
 void Lz77Encoder::StartIndependentEntry() { s_->limit = s_->pos; }
 
 void Lz77Encoder::AddHistory(std::span<const std::uint8_t> bytes) {
@@ -374,19 +393,20 @@ void Lz77Encoder::AddHistory(std::span<const std::uint8_t> bytes) {
   }
 }
 
-void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const PackedSink& sink) {
+void Lz77Encoder::EncodePiece(std::uint64_t size, const ByteReader& read, bool entryStart, bool entryEnd,
+                              PackedBits& out) {
   State& s = *s_;
-  s.history = {0, 0, 0, 0};
-  s.packed.clear();
-  BitWriter writer(s.packed);
+  if (entryStart) {
+    s.history = {0, 0, 0, 0};
+  } else {
+    s.history.fill(kUnknownDistance);
+  }
+  out.bytes.clear();
+  out.bits = 0;
+  BitWriter writer(out.bytes);
   s.bits = &writer;
   const std::uint64_t end = s.pos + size;
   const bool lazy = s.params.lazy;
-
-  auto flushPacked = [&] {
-    if (!s.packed.empty()) sink(s.packed);
-    s.packed.clear();
-  };
 
   Match cached;
   std::uint64_t cachedAt = 0;  // position `cached` was searched for (0: none)
@@ -432,12 +452,14 @@ void Lz77Encoder::Encode(std::uint64_t size, const ByteReader& read, const Packe
       }
       s.pos += static_cast<std::uint64_t>(m.length);
     }
-    if (s.packed.size() >= (1u << 16)) flushPacked();
   }
   s.EmitGroup();
+  // A piece that ends inside its entry hands on its last bits unpadded: the next
+  // piece's code group goes on right after them.
+  const int pending = writer.PendingBits();
   writer.PadToWord();
-  flushPacked();
   s.bits = nullptr;
+  out.bits = std::uint64_t{out.bytes.size()} * 8 - (entryEnd || pending == 0 ? 0 : static_cast<std::uint64_t>(32 - pending));
 }
 
 }  // namespace acewriter

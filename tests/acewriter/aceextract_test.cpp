@@ -1,6 +1,6 @@
 // Archive sets written by AceWriter, extracted by the command-line extractor: every
-// combination of solid / not, stored / compressed, one volume / several comes back
-// bit for bit.
+// combination of solid / not, stored / compressed, one volume / several, entries
+// whole or cut into pieces compressed on several threads, comes back bit for bit.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -27,6 +27,8 @@ struct Case {
   bool solid;
   int level;
   std::uint64_t volumeSize;
+  std::uint64_t pieceSize = 0;  // 0: the default, larger than these entries
+  int threads = 0;
 };
 
 class WrittenSetThroughAceExtract : public ::testing::TestWithParam<Case> {};
@@ -49,6 +51,8 @@ TEST_P(WrittenSetThroughAceExtract, ExtractsBitExactly) {
   options.Solid = c.solid;
   options.Level = c.level;
   options.VolumeSize = c.volumeSize;
+  options.PieceSize = c.pieceSize;
+  options.Threads = c.threads;
   AceWriter writer(dir / "set.ace", options);
   for (const auto& [name, data] : files)
     writer.AddBytes(name, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}, 0x5A8C6B2E, 0x20);
@@ -73,11 +77,14 @@ TEST_P(WrittenSetThroughAceExtract, ExtractsBitExactly) {
 INSTANTIATE_TEST_SUITE_P(Sets, WrittenSetThroughAceExtract,
                          ::testing::Values(Case{true, 3, 0}, Case{false, 3, 0}, Case{true, 0, 0},
                                            Case{true, 3, 64 * 1024}, Case{false, 1, 64 * 1024},
-                                           Case{true, 0, 100 * 1024}),
+                                           Case{true, 0, 100 * 1024}, Case{true, 3, 0, 16384, 3},
+                                           Case{false, 3, 0, 16384, 3}, Case{true, 3, 64 * 1024, 10000, 2},
+                                           Case{false, 1, 64 * 1024, 10000, 4}, Case{true, 5, 0, 4096, 2}),
                          [](const auto& info) {
                            return std::string(info.param.solid ? "solid" : "separate") + "_level" +
                                   std::to_string(info.param.level) +
-                                  (info.param.volumeSize ? "_volumes" : "_single");
+                                  (info.param.volumeSize ? "_volumes" : "_single") +
+                                  (info.param.pieceSize ? "_pieces" + std::to_string(info.param.pieceSize) : "");
                          });
 
 TEST(AceExtractStop, SigtermAbandonsTheEntryBeingWritten) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <csignal>
 #include <sys/wait.h>
@@ -64,6 +65,30 @@ TEST(Acepack, PacksAFolderTreeIntoVolumes) {
   }
   EXPECT_FALSE(got.count("link")) << "symbolic links are skipped";
   EXPECT_EQ(set.entries.size(), files.size() + 3);
+}
+
+// With SOURCE_DATE_EPOCH fixed, packing the same tree gives the same volumes for
+// every number of threads (the tree is larger than one 4 MiB piece).
+TEST(Acepack, ThreadsLeaveTheVolumesAsTheyAre) {
+  TempDir dir;
+  WriteFile(dir / "tree" / "a.txt", TextBytes(5u << 20, 1));
+  WriteFile(dir / "tree" / "sub" / "b.bin", RandomBytes(1u << 20, 2));
+  WriteFile(dir / "tree" / "sub" / "c.txt", TextBytes(3u << 20, 3));
+  ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  std::map<std::string, std::map<std::string, std::vector<std::uint8_t>>> sets;  // by thread count
+  for (const std::string threads : {"1", "3"}) {
+    const fs::path out = dir / ("j" + threads);
+    fs::create_directories(out);
+    EXPECT_EQ(RunAcepack("-s -l 2 -v 2m -j " + threads + " " + (out / "set.ace").string() + " " + (dir / "tree").string()), 0);
+    for (const auto& v : fs::directory_iterator(out)) sets[threads][v.path().filename().string()] = ReadFile(v.path());
+  }
+  ::unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_GE(sets["1"].size(), 2u);
+  EXPECT_TRUE(sets["1"] == sets["3"]);
+  EXPECT_EQ(DecodeSet(dir / "j3" / "set.ace").endStatus, ACE_ERR_END);
+  for (const char* bad : {"-j 0", "-j x", "-j"})
+    EXPECT_EQ(RunAcepack(std::string(bad) + " " + (dir / "bad.ace").string() + " " + (dir / "tree").string()), 2) << bad;
+  EXPECT_FALSE(fs::exists(dir / "bad.ace"));
 }
 
 TEST(Acepack, RefusesBadArgumentsWithoutWriting) {

@@ -38,9 +38,14 @@ TEST(Corpus, RepackedArchivesDecodeToTheSameBytes) {
     for (int s : original.processStatus) ASSERT_EQ(s, ACE_OK);
     ASSERT_FALSE(original.entries.empty());
 
-    const AceWriterOptions variants[] = {{true, 22, 3, 0}, {false, 20, 4, 0}, {true, 11, 1, 40000}, {true, 22, 0, 30000}};
+    // The last two cut the stream into small pieces, compressed on three threads.
+    const AceWriterOptions variants[] = {
+        {true, 22, 3, 0}, {false, 20, 4, 0}, {true, 11, 1, 40000}, {true, 22, 0, 30000},
+        {.Solid = true, .DictionaryBits = 17, .Level = 3, .VolumeSize = 0, .Threads = 3, .PieceSize = 4096},
+        {.Solid = false, .DictionaryBits = 16, .Level = 2, .VolumeSize = 50000, .Threads = 3, .PieceSize = 5000}};
     for (const auto& o : variants) {
-      SCOPED_TRACE(std::to_string(o.Level) + "/" + std::to_string(o.DictionaryBits) + "/" + std::to_string(o.VolumeSize));
+      SCOPED_TRACE(std::to_string(o.Level) + "/" + std::to_string(o.DictionaryBits) + "/" + std::to_string(o.VolumeSize) +
+                   "/" + std::to_string(o.PieceSize));
       TempDir dir;
       {
         AceWriter w(dir / "repack.ace", o);

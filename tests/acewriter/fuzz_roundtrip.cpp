@@ -17,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   o.Level = (a >> 1) % 6;
   o.DictionaryBits = 10 + (a >> 4) % 13;
   o.VolumeSize = (b & 1) ? 0 : 160 + std::uint64_t{b} * 7;
+  // Small pieces on one to three threads: the same bytes must come back.
+  o.Threads = 1 + (c >> 2) % 3;
+  o.PieceSize = (c & 0x20) ? 256 + (std::uint64_t{c} >> 6) * 700 : 0;
   // Entries: pieces of the input cut at every 0xFE byte, some repeated to give the
   // compressor long matches across entries.
   std::vector<std::vector<std::uint8_t>> pieces(1);

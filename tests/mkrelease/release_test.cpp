@@ -551,4 +551,32 @@ TEST(CommandLine, UsageRefusalAndSuccess) {
   EXPECT_FALSE(fs::exists(tmp.path() / "out2"));
 }
 
+// -j sets the threads that compress; the archive set is the same for any number
+// (SOURCE_DATE_EPOCH fixes the time stamp in its main headers).
+TEST(CommandLine, ThreadsLeaveTheArchiveAsItIs) {
+  TempDir tmp;
+  MakePayload(tmp.path() / "payload");
+  mkrelease::fixture::WriteTestPictures(tmp.path() / "art");
+  WriteBytes(tmp.path() / "x.nfo", "nfo");
+  WriteBytes(tmp.path() / "rel.ini",
+             "[release]\ntitle = cli\npayload = payload\nvolume_size = 128K\nnfo = x.nfo\npictures = art\n");
+  const std::string ini = (tmp.path() / "rel.ini").string();
+  std::ostringstream out, err;
+  for (const char* bad : {"0", "x", "2000"}) {
+    EXPECT_EQ(mkrelease::RunMkrelease({ini, (tmp.path() / "bad").string(), "-j", bad}, INSTALLER_FILE, out, err), 2);
+    EXPECT_THAT(err.str(), HasSubstr("-j wants a number of threads"));
+  }
+  EXPECT_FALSE(fs::exists(tmp.path() / "bad"));
+  ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  for (const char* threads : {"1", "3"})
+    EXPECT_EQ(mkrelease::RunMkrelease({ini, (tmp.path() / ("j" + std::string(threads))).string(), "-j", threads},
+                                      INSTALLER_FILE, out, err),
+              0)
+        << err.str();
+  ::unsetenv("SOURCE_DATE_EPOCH");
+  EXPECT_TRUE(fs::exists(tmp.path() / "j1" / "cli.c00"));
+  for (const char* volume : {"cli.ace", "cli.c00"})
+    EXPECT_EQ(ReadBytes(tmp.path() / "j1" / volume), ReadBytes(tmp.path() / "j3" / volume)) << volume;
+}
+
 }  // namespace

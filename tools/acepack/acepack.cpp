@@ -1,8 +1,10 @@
 // acepack: packs a folder into an ACE archive set.
-//   acepack [-s] [-v SIZE] [-d BITS] [-l LEVEL] OUT.ace DIR
+//   acepack [-s] [-v SIZE] [-d BITS] [-l LEVEL] [-j THREADS] OUT.ace DIR
 // -s makes the archive solid; -v splits it into volumes of at most SIZE bytes
 // (suffixes k and m allowed); -d sets the dictionary to 2^BITS bytes (10..22,
-// default 22); -l sets the level, 0 = store .. 5 = best (default 3).
+// default 22); -l sets the level, 0 = store .. 5 = best (default 3); -j sets the
+// threads that compress (default: one per processor), which leaves the archive's
+// bytes as they are.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 int Usage() {
-  std::fprintf(stderr, "usage: acepack [-s] [-v SIZE] [-d BITS] [-l LEVEL] OUT.ace DIR\n");
+  std::fprintf(stderr, "usage: acepack [-s] [-v SIZE] [-d BITS] [-l LEVEL] [-j THREADS] OUT.ace DIR\n");
   return 2;
 }
 
@@ -65,11 +67,15 @@ int main(int argc, char** argv) {
     std::uint64_t n = 0;
     if (a == "-s") {
       options.Solid = true;
-    } else if ((a == "-v" || a == "-d" || a == "-l") && i + 1 < argc) {
+    } else if ((a == "-v" || a == "-d" || a == "-l" || a == "-j") && i + 1 < argc) {
       if (!ParseNumber(argv[++i], n)) return Usage();
       if (a == "-v") options.VolumeSize = n;
       if (a == "-d") options.DictionaryBits = static_cast<int>(std::min<std::uint64_t>(n, 99));
       if (a == "-l") options.Level = static_cast<int>(std::min<std::uint64_t>(n, 99));
+      if (a == "-j") {
+        if (n < 1 || n > 1024) return Usage();
+        options.Threads = static_cast<int>(n);
+      }
     } else if (!a.empty() && a[0] == '-') {
       return Usage();
     } else {

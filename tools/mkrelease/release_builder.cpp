@@ -426,6 +426,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
     writerOptions.Level = d.level;
     writerOptions.VolumeSize = d.volumeSize;
     writerOptions.ShouldStop = options.shouldStop;
+    writerOptions.Threads = options.threads;
     AceWriter writer(stage / firstVolume, writerOptions);
     for (const auto& entry : payload) {
       if (entry.directory) {
@@ -483,9 +484,20 @@ int RunMkrelease(const std::vector<std::string>& arguments, const fs::path& defa
                  std::ostream& err) {
   std::vector<std::string> positional;
   bool bundle = false;
-  for (const auto& a : arguments) {
+  int threads = 0;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& a = arguments[i];
     if (a == "--bundle") {
       bundle = true;
+    } else if (a == "-j" && i + 1 < arguments.size()) {
+      const std::string& n = arguments[++i];
+      threads = n.size() <= 4 && !n.empty() && std::all_of(n.begin(), n.end(), [](unsigned char c) { return std::isdigit(c) != 0; }) ? std::stoi(n) : 0;
+      if (threads < 1 || threads > 1024) {
+        err << "mkrelease: -j wants a number of threads from 1 to 1024, not " << n << "\n";
+        positional.clear();
+        positional.resize(3);
+        break;
+      }
     } else if (a.size() > 1 && a[0] == '-') {
       err << "mkrelease: unknown option " << a << "\n";
       positional.clear();
@@ -496,13 +508,14 @@ int RunMkrelease(const std::vector<std::string>& arguments, const fs::path& defa
     }
   }
   if (positional.size() != 2) {
-    err << "usage: mkrelease DESCRIPTION OUTDIR [--bundle]\n";
+    err << "usage: mkrelease DESCRIPTION OUTDIR [--bundle] [-j THREADS]\n";
     return 2;
   }
   try {
     const ReleaseDescription d = ReadDescription(positional[0]);
     BuildOptions options;
     options.bundle = bundle;
+    options.threads = threads;
     options.defaultInstaller = defaultInstaller;
     options.log = &out;
     options.shouldStop = &StopSignalArrived;

@@ -24,6 +24,7 @@ struct BuildOptions {
   // Asked while packing and between the steps: true stops the build with a
   // ReleaseError, and nothing of the new release is left behind.
   std::function<bool()> shouldStop;
+  int threads = 0;                           // compressing threads; 0 = one per processor
 };
 
 struct ReleaseSummary {
@@ -57,9 +58,9 @@ void RemoveAbandonedStaging(const std::filesystem::path& outDir);
 ReleaseSummary BuildRelease(const ReleaseDescription& description, const std::filesystem::path& outDir,
                             const BuildOptions& options);
 
-// The command line: mkrelease DESCRIPTION OUTDIR [--bundle]. `defaultInstaller` is
-// the installer used when the description names none. Returns the exit code:
-// 0 built, 1 refused or failed, 2 wrong usage.
+// The command line: mkrelease DESCRIPTION OUTDIR [--bundle] [-j THREADS].
+// `defaultInstaller` is the installer used when the description names none.
+// Returns the exit code: 0 built, 1 refused or failed, 2 wrong usage.
 int RunMkrelease(const std::vector<std::string>& arguments, const std::filesystem::path& defaultInstaller,
                  std::ostream& out, std::ostream& err);
 
