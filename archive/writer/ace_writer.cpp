@@ -506,6 +506,13 @@ struct AceWriter::Impl {
     if (options.ShouldStop && options.ShouldStop()) throw AceWriterError("stopped");
   }
 
+  // Entry data written out so far, for OnProgress.
+  std::uint64_t packedInput = 0;
+  void Packed(std::uint64_t bytes) {
+    packedInput += bytes;
+    if (options.OnProgress) options.OnProgress(packedInput);
+  }
+
   // Reads exactly `n` bytes of entry `e`, asking whether to stop before each step.
   void ReadExactly(const acewriter::ByteReader& source, std::uint8_t* dst, std::size_t n, const Entry& e) const {
     constexpr std::size_t kStep = std::size_t{1} << 20;
@@ -518,7 +525,9 @@ struct AceWriter::Impl {
   }
 
   // Writes the open entry's `size` bytes from `source` as they are.
-  void CopyStored(const acewriter::ByteReader& source, std::uint64_t size) {
+  // `firstTime`: false when the entry's bytes were counted as packed already (data
+  // that grew, written again as it is).
+  void CopyStored(const acewriter::ByteReader& source, std::uint64_t size, bool firstTime = true) {
     std::vector<std::uint8_t> chunk(1 << 16);
     for (std::uint64_t left = size; left > 0;) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
@@ -527,6 +536,7 @@ struct AceWriter::Impl {
       crc = Checksum(crc, bytes);
       Feed(bytes);
       left -= n;
+      if (firstTime) Packed(n);
     }
   }
 
@@ -562,6 +572,7 @@ struct AceWriter::Impl {
       block.insert(block.end(), bytes.begin(), bytes.end());
       if (compressor) AddToStream(bytes, false);
       AddBlock(std::move(block));
+      Packed(size);
       return;
     }
     if (compressor) {
@@ -677,6 +688,7 @@ struct AceWriter::Impl {
       }
       crc = item.crcAfter;
       joiner->PutWords(part.packed.bytes, part.packed.bits);
+      Packed(part.length);
       if (part.entryEnd) joiner->PadToWord();
       Feed(joined);
       joined.clear();
@@ -708,7 +720,7 @@ struct AceWriter::Impl {
         Feed(whole);
       } else {
         entry.rewind();
-        CopyStored(entry.reread, size);
+        CopyStored(entry.reread, size, false);
         if (crc != entry.crc) throw AceWriterError("entry '" + entry.e.name + "' changed while it was being read");
       }
     }

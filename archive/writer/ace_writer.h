@@ -37,6 +37,9 @@ struct AceWriterOptions {
   // The time stamp of the main headers, a DOS time (AceDosTime); 0 = the time in
   // SOURCE_DATE_EPOCH (seconds since 1970) if that variable is set, else now.
   std::uint32_t Created = 0;
+  // Told, now and then, how many bytes of the entries' data are packed so far (for
+  // a progress display); called on the caller's thread.
+  std::function<void(std::uint64_t packedInputBytes)> OnProgress = nullptr;
 };
 
 // Builds one archive set. Every failure throws AceWriterError with a message that

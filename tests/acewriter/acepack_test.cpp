@@ -42,7 +42,9 @@ TEST(Acepack, PacksAFolderTreeIntoVolumes) {
   fs::create_directories(dir / "tree" / "emptydir");
   fs::create_symlink("top.txt", dir / "tree" / "link");
 
-  ASSERT_EQ(RunAcepack("-s -v 4k -d 16 -l 2 " + (dir / "set.ace").string() + " " + (dir / "tree").string()), 0);
+  std::string said;
+  ASSERT_EQ(RunAcepack("-s -v 4k -d 16 -l 2 " + (dir / "set.ace").string() + " " + (dir / "tree").string(), &said), 0);
+  EXPECT_EQ(said.find('\r'), std::string::npos) << "no progress line when the output is not a terminal";
   EXPECT_TRUE(fs::exists(dir / "set.c00"));
   const DecodedSet set = DecodeSet(dir / "set.ace");
   ASSERT_EQ(set.endStatus, ACE_ERR_END);

@@ -14,6 +14,7 @@
 
 #include "ace_writer.h"
 #include "stop_signals.h"
+#include "terminal_progress.h"
 
 namespace fs = std::filesystem;
 
@@ -92,16 +93,31 @@ int main(int argc, char** argv) {
   // volumes it had begun.
   CatchStopSignals();
   options.ShouldStop = &StopSignalArrived;
+  // On a terminal: the bytes packed of the folder's total, the rate and the time left.
+  TTerminalProgress progress(stderr);
+  std::uint64_t payload = 0;
+  if (progress.Terminal()) {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+      if (it->is_regular_file(ec) && !it->is_symlink(ec)) payload += it->file_size(ec);
+    options.OnProgress = [&](std::uint64_t done) {
+      progress.Update(done, payload, ByteCount(done) + " of " + ByteCount(payload), out.filename().string());
+    };
+  }
   try {
     AceWriter writer(out, options);
     std::uint64_t files = 0;
     AddTree(writer, root, root, files);
     const auto volumes = writer.Finish();
+    if (progress.LineOpen()) progress.Update(payload, payload, ByteCount(payload) + " of " + ByteCount(payload), out.filename().string(), true);
+    progress.Finish();
     std::uint64_t total = 0;
     for (const auto& v : volumes) total += fs::file_size(v);
     std::printf("%llu files, %zu volume(s), %llu bytes\n", static_cast<unsigned long long>(files), volumes.size(),
                 static_cast<unsigned long long>(total));
   } catch (const std::exception& e) {
+    progress.Finish();
     if (StopSignalArrived()) {
       std::fprintf(stderr, "acepack: stopped by a signal; no volume was left behind\n");
       return 128 + StopSignalNumber();

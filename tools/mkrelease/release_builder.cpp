@@ -7,8 +7,11 @@
 #include "names.h"
 #include "sheet.h"
 #include "stop_signals.h"
+#include "terminal_progress.h"
 
 #include <QImage>
+
+#include <iostream>
 #include <QString>
 
 #include <algorithm>
@@ -427,6 +430,11 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
     writerOptions.VolumeSize = d.volumeSize;
     writerOptions.ShouldStop = options.shouldStop;
     writerOptions.Threads = options.threads;
+    std::uint64_t payloadTotal = 0;
+    for (const auto& entry : payload)
+      if (!entry.directory) payloadTotal += fs::file_size(entry.source, ec);
+    if (options.onPackProgress)
+      writerOptions.OnProgress = [&](std::uint64_t done) { options.onPackProgress(done, payloadTotal); };
     AceWriter writer(stage / firstVolume, writerOptions);
     for (const auto& entry : payload) {
       if (entry.directory) {
@@ -439,6 +447,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
       }
     }
     volumes = writer.Finish();
+    if (options.onPackProgress) options.onPackProgress(payloadTotal, payloadTotal);
   } catch (const AceWriterError& e) {
     throw ReleaseError(std::string("the archive could not be written: ") + e.what());
   }
@@ -519,6 +528,14 @@ int RunMkrelease(const std::vector<std::string>& arguments, const fs::path& defa
     options.defaultInstaller = defaultInstaller;
     options.log = &out;
     options.shouldStop = &StopSignalArrived;
+    // The packing's progress, on a terminal only.
+    TTerminalProgress progress(stderr, &err == &std::cerr && ::isatty(2) == 1);
+    if (progress.Terminal()) {
+      options.onPackProgress = [&](std::uint64_t done, std::uint64_t total) {
+        progress.Update(done, total, ByteCount(done) + " of " + ByteCount(total), "packing", done == total);
+        if (done == total) progress.Finish();
+      };
+    }
     BuildRelease(d, positional[1], options);
     return 0;
   } catch (const ReleaseError& e) {

@@ -25,6 +25,9 @@ struct BuildOptions {
   // ReleaseError, and nothing of the new release is left behind.
   std::function<bool()> shouldStop;
   int threads = 0;                           // compressing threads; 0 = one per processor
+  // Told while packing how many of the payload's bytes are packed; called once more
+  // with done == total when the archive set is complete.
+  std::function<void(std::uint64_t done, std::uint64_t total)> onPackProgress;
 };
 
 struct ReleaseSummary {
