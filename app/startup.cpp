@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <unistd.h>
 
-#include "canvas_text.h"
 #include "picture_images.h"
 #include "stop_signals.h"
 #include "unit1.h"
@@ -19,7 +18,6 @@ void SetUpInstallerApplication() {
   // with it, and each window must show exactly its own caption ("Error", not
   // "Error — Install").
   QApplication::setApplicationName("Install");
-  InstallQtCanvasTextRenderer();
 }
 
 void CloseWindowsOnStopSignals(QObject* owner) {

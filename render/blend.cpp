@@ -54,7 +54,7 @@ bool StartAxis(std::int64_t skip, std::int64_t step, std::int64_t origin, int le
   return step == 0 || length <= (room - 1) / step;
 }
 
-bool MakePlan(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
+bool MakePlan(const TPixelView& target, const TPixelView& source, const TRect& destRect,
               const TRect& srcRect, TPlan& plan) {
   if (destRect.Empty()) return false;
   if (srcRect.Left < 0 || srcRect.Top < 0 || srcRect.Right > source.Width || srcRect.Bottom > source.Height ||
@@ -77,7 +77,7 @@ bool MakePlan(const TBlendSurface& target, const TBlendSurface& source, const TR
 
 // ---- Surfaces ----
 
-bool Usable(const TBlendSurface& s) {
+bool Usable(const TPixelView& s) {
   if (!s.Bits || s.Width <= 0 || s.Height <= 0) return false;
   const TPixelFormat& f = s.Format;
   if (f.Indexed) {
@@ -89,11 +89,11 @@ bool Usable(const TBlendSurface& s) {
   return pitch >= std::int64_t(s.Width) * f.BytesPerPixel();
 }
 
-std::uint8_t* RowOf(const TBlendSurface& s, int y) { return s.Bits + std::ptrdiff_t(y) * s.Pitch; }
+std::uint8_t* RowOf(const TPixelView& s, int y) { return s.Bits + std::ptrdiff_t(y) * s.Pitch; }
 
 // Whether the pixel memory of two surfaces shares any byte.
-bool Overlap(const TBlendSurface& a, const TBlendSurface& b) {
-  auto range = [](const TBlendSurface& s, std::uintptr_t& lo, std::uintptr_t& hi) {
+bool Overlap(const TPixelView& a, const TPixelView& b) {
+  auto range = [](const TPixelView& s, std::uintptr_t& lo, std::uintptr_t& hi) {
     const std::ptrdiff_t last = std::ptrdiff_t(s.Height - 1) * s.Pitch;
     lo = reinterpret_cast<std::uintptr_t>(s.Bits + std::min<std::ptrdiff_t>(last, 0));
     hi = reinterpret_cast<std::uintptr_t>(s.Bits + std::max<std::ptrdiff_t>(last, 0)) +
@@ -189,7 +189,7 @@ class TNearestColour {
 
 enum class TMode { Copy, Add, AddScaled };
 
-void GenericLoop(const TBlendSurface& target, const TBlendSurface& source, const TPlan& plan,
+void GenericLoop(const TPixelView& target, const TPixelView& source, const TPlan& plan,
                  const std::vector<int>& columns, TMode mode, bool transparent, std::uint32_t colorKey,
                  int alpha) {
   const int tbytes = target.Format.BytesPerPixel(), sbytes = source.Format.BytesPerPixel();
@@ -244,7 +244,7 @@ TBlendPath Effective(TBlendPath path) {
 }
 
 // The specialised row loop for this drawing, or null when only the generic loop fits.
-TRowFn ChooseRow(const TBlendSurface& target, const TBlendSurface& source, TMode mode, bool transparent) {
+TRowFn ChooseRow(const TPixelView& target, const TPixelView& source, TMode mode, bool transparent) {
   const TBlendPath path = Effective(g_path.load(std::memory_order_relaxed));
   if (path == TBlendPath::Generic || !(target.Format == source.Format) || Overlap(target, source)) return nullptr;
   if (mode == TMode::Copy)
@@ -278,7 +278,7 @@ std::vector<TRun> RunsOf(const std::vector<int>& columns) {
 
 }  // namespace
 
-void BlendRect(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
+void BlendRect(const TPixelView& target, const TPixelView& source, const TRect& destRect,
                const TRect& srcRect, bool transparent, std::uint32_t colorKey, int alpha) {
   if (alpha <= 0) return;
   alpha = std::min(alpha, 255);

@@ -11,22 +11,11 @@
 #include <cstdint>
 
 #include "pixel_format.h"
+#include "pixel_view.h"
 
-// A locked surface: row y starts at Bits + y * Pitch (the pitch may be negative for a
-// bottom-up surface); pixels are little-endian values of Format.BytesPerPixel() bytes.
-// Palette is the surface's 256-entry colour table when it is palette-indexed, or null.
-struct TBlendSurface {
-  std::uint8_t* Bits = nullptr;
-  int Width = 0;
-  int Height = 0;
-  int Pitch = 0;
-  TPixelFormat Format;
-  const TRGBQuad* Palette = nullptr;
-};
-
-// Draws srcRect of source into destRect of target. With transparent, source pixels
-// whose raw value (alpha bits left out) equals colorKey leave the target alone. alpha
-// is 1..255; 0 or less draws nothing and values above 255 act as 255.
+// Draws srcRect of source into destRect of target (locked pixels, each with its
+// colour table when palette-indexed). With transparent, source pixels whose raw value
+// (alpha bits left out) equals colorKey leave the target alone. alpha is 1..255; 0 or less draws nothing and values above 255 act as 255.
 //
 // Supported: RGB surfaces of 1 to 4 bytes per pixel with any channel masks, 8-bit
 // palette-indexed sources onto RGB targets (through the source palette), and 8-bit
@@ -42,7 +31,7 @@ struct TBlendSurface {
 //
 // The target and source may share memory (a surface drawn onto itself); the pixels are
 // then combined one at a time in reading order.
-void BlendRect(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
+void BlendRect(const TPixelView& target, const TPixelView& source, const TRect& destRect,
                const TRect& srcRect, bool transparent, std::uint32_t colorKey, int alpha);
 
 // The ways the pixel loop can be run. All of them write the same pixels; the choice

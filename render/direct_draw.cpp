@@ -5,13 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
-#include "dxdraw_platform.h"
 #include "exceptions.h"
 
 namespace {
-
-TTextRenderer gTextRenderer = nullptr;
 
 template <typename T>
 void Unlist(std::vector<T*>& list, T* item) {
@@ -21,12 +19,10 @@ void Unlist(std::vector<T*>& list, T* item) {
 
 }  // namespace
 
-void SetCanvasTextRenderer(TTextRenderer renderer) { gTextRenderer = renderer; }
-TTextRenderer CanvasTextRenderer() { return gTextRenderer; }
-
 // ---- display object ----
 
-TDirectDraw::TDirectDraw(TPixelFormat displayFormat) : FDisplayFormat(displayFormat) {}
+TDirectDraw::TDirectDraw(TPixelFormat displayFormat, TTextDrawer* textDrawer)
+    : FDisplayFormat(displayFormat), FTextDrawer(textDrawer) {}
 
 TDirectDraw::~TDirectDraw() {
   while (!FSurfaces.empty()) {
@@ -43,7 +39,7 @@ TDirectDraw::~TDirectDraw() {
   }
   while (!FClippers.empty()) {
     FClippers.back()->FOwner = nullptr;
-    FClippers.back()->FWindow = nullptr;
+    FClippers.back()->FClientRect = nullptr;
     FClippers.pop_back();
   }
 }
@@ -68,8 +64,8 @@ bool TDirectDrawPalette::SetEntries(int start, int count, const TPaletteEntry* e
 
 // ---- clipper ----
 
-TDirectDrawClipper::TDirectDrawClipper(TDirectDraw& owner, const TDXDrawPlatform& window)
-    : FOwner(&owner), FWindow(&window) {
+TDirectDrawClipper::TDirectDrawClipper(TDirectDraw& owner, TClientRectSource clientRect)
+    : FOwner(&owner), FClientRect(std::move(clientRect)) {
   owner.FClippers.push_back(this);
 }
 
@@ -81,25 +77,21 @@ TDirectDrawClipper::~TDirectDrawClipper() {
 }
 
 TRect TDirectDrawClipper::ClipRect() const {
-  if (!FWindow) return TRect{};
-  return TRect{0, 0, std::max(0, FWindow->ControlWidth()), std::max(0, FWindow->ControlHeight())};
+  if (!FClientRect) return TRect{};
+  const TRect client = FClientRect();
+  return TRect{0, 0, std::max(0, client.Width()), std::max(0, client.Height())};
 }
 
 // ---- canvas ----
 
-TCanvasTarget* TDirectDrawSurfaceCanvas::Handle() {
+TPixelView* TDirectDrawSurfaceCanvas::Handle() {
   if (FHeld) return &FTarget;
   if (!FSurface.HasSurface()) return nullptr;
   if (FSurface.FLockCount > 0) {
     FSurface.SetErrorCode(DDERR_SURFACEBUSY);
     return nullptr;
   }
-  FTarget.Bits = FSurface.Bits();
-  FTarget.Width = FSurface.Width();
-  FTarget.Height = FSurface.Height();
-  FTarget.Pitch = FSurface.Pitch();
-  FTarget.Format = FSurface.Format();
-  FTarget.Palette = FSurface.MatchPalette();
+  FTarget = FSurface.View(FPaletteTable);
   FHeld = true;
   return &FTarget;
 }
@@ -107,19 +99,20 @@ TCanvasTarget* TDirectDrawSurfaceCanvas::Handle() {
 void TDirectDrawSurfaceCanvas::Release() {
   if (!FHeld) return;
   FHeld = false;
-  FTarget = TCanvasTarget{};
+  FTarget = TPixelView{};
 }
 
 void TDirectDrawSurfaceCanvas::TextOut(int x, int y, const std::string& text) {
-  TCanvasTarget* target = Handle();
-  if (!target || !gTextRenderer) return;
+  TPixelView* target = Handle();
+  TTextDrawer* drawer = FSurface.FOwner ? FSurface.FOwner->TextDrawer() : nullptr;
+  if (!target || !drawer) return;
   TCanvasFont font;
   font.Name = FontName;
   font.SizePoints = FontSizePoints;
   font.Color = FontColor;
   font.BrushClear = BrushClear;
   font.BrushColor = BrushColor;
-  gTextRenderer(*target, font, x, y, text);
+  drawer->DrawText(*target, font, x, y, text);
 }
 
 // ---- surface ----
@@ -232,6 +225,18 @@ const TDirectDrawPalette* TDirectDrawSurface::MatchPalette() const {
   // Without a palette of its own an indexed surface follows the display's palette.
   if (FOwner && !FOwner->Palettes().empty()) return FOwner->Palettes().front();
   return nullptr;
+}
+
+TPixelView TDirectDrawSurface::View(TRGBQuad (&table)[256]) {
+  TPixelView view = View();
+  if (const TDirectDrawPalette* palette = MatchPalette()) {
+    for (int i = 0; i < 256; ++i) {
+      const TPaletteEntry& e = palette->Entry(i);
+      table[i] = TRGBQuad{e.Blue, e.Green, e.Red, 0};
+    }
+    view.Palette = table;
+  }
+  return view;
 }
 
 std::uint32_t TDirectDrawSurface::ConvertColor(TColor color) const {

@@ -4,17 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "dib.h"
 #include "pixel_format.h"
+#include "pixel_view.h"
+#include "text_drawer.h"
 
 class TDirectDraw;
 class TDirectDrawSurface;
 class TDirectDrawSurfaceCanvas;
-class TDXDrawPlatform;
 
 // Result codes of the layer's platform calls.
 enum TDDResult : int {
@@ -92,10 +94,11 @@ class TDirectDrawPalette : public TDirectX {
 };
 
 // A clipper bound to the control's window: copies through it are limited to the
-// window's client area.
+// window's client area, which the clipper asks its source for on every copy.
 class TDirectDrawClipper : public TDirectX {
  public:
-  TDirectDrawClipper(TDirectDraw& owner, const TDXDrawPlatform& window);
+  using TClientRectSource = std::function<TRect()>;
+  TDirectDrawClipper(TDirectDraw& owner, TClientRectSource clientRect);
   ~TDirectDrawClipper() override;
   TDirectDrawClipper(const TDirectDrawClipper&) = delete;
   TDirectDrawClipper& operator=(const TDirectDrawClipper&) = delete;
@@ -107,33 +110,8 @@ class TDirectDrawClipper : public TDirectX {
  private:
   friend class TDirectDraw;
   TDirectDraw* FOwner;
-  const TDXDrawPlatform* FWindow;
+  TClientRectSource FClientRect;
 };
-
-// What a canvas holds while it draws: the surface's pixels.
-struct TCanvasTarget {
-  std::uint8_t* Bits = nullptr;
-  int Width = 0;
-  int Height = 0;
-  int Pitch = 0;
-  TPixelFormat Format;
-  const TDirectDrawPalette* Palette = nullptr;  // indexed surfaces only
-};
-
-// The font and brush a canvas draws text with.
-struct TCanvasFont {
-  std::string Name = "MS Sans Serif";
-  int SizePoints = 8;
-  TColor Color = RGB(0, 0, 0);
-  bool BrushClear = false;          // no background behind the text
-  TColor BrushColor = RGB(255, 255, 255);
-};
-
-// Draws text into a canvas target. The window-system side installs one for the
-// whole process; without one, text draws nothing.
-using TTextRenderer = void (*)(const TCanvasTarget&, const TCanvasFont&, int x, int y, const std::string&);
-void SetCanvasTextRenderer(TTextRenderer renderer);
-TTextRenderer CanvasTextRenderer();
 
 // The text canvas of a surface. While it holds the surface's device context, the
 // surface refuses every copy from or to it.
@@ -142,8 +120,9 @@ class TDirectDrawSurfaceCanvas {
   explicit TDirectDrawSurfaceCanvas(TDirectDrawSurface& surface) : FSurface(surface) {}
 
   // Takes the device context from the surface on first use; null without a surface
-  // or when the surface is locked.
-  TCanvasTarget* Handle();
+  // or when the surface is locked. The text is drawn by the display object's text
+  // drawer; without one, text draws nothing.
+  TPixelView* Handle();
   bool HandleAllocated() const { return FHeld; }
   // Gives the device context back; does nothing without one.
   void Release();
@@ -157,7 +136,8 @@ class TDirectDrawSurfaceCanvas {
 
  private:
   TDirectDrawSurface& FSurface;
-  TCanvasTarget FTarget;
+  TPixelView FTarget;
+  TRGBQuad FPaletteTable[256] = {};  // the target's colour table (indexed surfaces)
   bool FHeld = false;
 };
 
@@ -178,6 +158,12 @@ class TDirectDrawSurface : public TDirectX {
   std::uint8_t* Bits() { return FHasSurface ? FBits.data() : nullptr; }
   const std::uint8_t* Bits() const { return FHasSurface ? FBits.data() : nullptr; }
   TRect ClientRect() const { return TRect{0, 0, Width(), Height()}; }
+  // The surface's pixels (no colour table); an empty view without a surface.
+  TPixelView View() { return TPixelView{Bits(), Width(), Height(), Pitch(), FFormat, nullptr}; }
+  // The same with the colour table of a palette-indexed surface (its own palette or
+  // the display's), written into `table`; RGB surfaces and indexed ones without a
+  // palette get none.
+  TPixelView View(TRGBQuad (&table)[256]);
   TDirectDraw* DirectDraw() const { return FOwner; }
 
   bool SystemMemory = false;
@@ -266,12 +252,14 @@ class TDirectDrawSurface : public TDirectX {
 // back. The objects themselves stay with their owners.
 class TDirectDraw : public TDirectX {
  public:
-  explicit TDirectDraw(TPixelFormat displayFormat);
+  // textDrawer draws the text of the surfaces' canvases; it must outlive the object.
+  explicit TDirectDraw(TPixelFormat displayFormat, TTextDrawer* textDrawer = nullptr);
   ~TDirectDraw() override;
   TDirectDraw(const TDirectDraw&) = delete;
   TDirectDraw& operator=(const TDirectDraw&) = delete;
 
   const TPixelFormat& DisplayFormat() const { return FDisplayFormat; }
+  TTextDrawer* TextDrawer() const { return FTextDrawer; }
   const std::vector<TDirectDrawSurface*>& Surfaces() const { return FSurfaces; }
   const std::vector<TDirectDrawPalette*>& Palettes() const { return FPalettes; }
   const std::vector<TDirectDrawClipper*>& Clippers() const { return FClippers; }
@@ -284,6 +272,7 @@ class TDirectDraw : public TDirectX {
   friend class TDirectDrawPalette;
   friend class TDirectDrawClipper;
   TPixelFormat FDisplayFormat;
+  TTextDrawer* FTextDrawer;
   std::vector<TDirectDrawSurface*> FSurfaces;
   std::vector<TDirectDrawPalette*> FPalettes;
   std::vector<TDirectDrawClipper*> FClippers;

@@ -64,6 +64,7 @@ TDXDraw::TDXDraw(TDXDrawPlatform& platform) : FPlatform(platform) {
   std::copy(std::begin(SystemPalette()), std::end(SystemPalette()), ColorTable);
   std::copy(std::begin(SystemPalette()), std::end(SystemPalette()), DefaultColorTable);
   ComputeNowOptions();
+  FPlatform.SetFrameBusyQuery([this] { return FSurface && (FSurface->CanvasHeld() || FSurface->Locked()); });
 }
 
 TDXDraw::~TDXDraw() {
@@ -76,6 +77,7 @@ TDXDraw::~TDXDraw() {
     Notify(dxntDestroying);
   } catch (...) {
   }
+  FPlatform.SetFrameBusyQuery(nullptr);
 }
 
 void TDXDraw::SetOptions(TDXDrawOptions options) {
@@ -157,6 +159,10 @@ void TDXDraw::ApplyPalette(const TRGBQuad (&table)[256]) {
 
 void TDXDraw::ApplyPalette() { ApplyPalette(ColorTable); }
 
+TRect TDXDraw::ClientRect() const {
+  return TRect{0, 0, std::max(0, FPlatform.ControlWidth()), std::max(0, FPlatform.ControlHeight())};
+}
+
 void TDXDraw::MakeBackSurface() {
   FreeBackSurface();
   auto surface = std::make_unique<TDirectDrawSurface>(*FDDraw);
@@ -197,7 +203,7 @@ void TDXDraw::Initialize() {
     const TPixelFormat display = FPlatform.DisplayFormat();
     if (display.BytesPerPixel() < 1 || display.BytesPerPixel() > 4)
       throw EDirectDrawError(FormatMessageText("%s cannot be initialized", "DirectDraw"));
-    FDDraw = std::make_unique<TDirectDraw>(display);
+    FDDraw = std::make_unique<TDirectDraw>(display, &FPlatform);
 
     if (AutoSize) {
       FSurfaceWidth = FPlatform.ControlWidth();
@@ -208,7 +214,7 @@ void TDXDraw::Initialize() {
     if (FPlatform.PrimaryLost() && !FPlatform.RestorePrimary())
       throw EDXDrawError(FormatMessageText("%s cannot be made", "Primary Surface"));
     FPrimary = true;
-    FClipper = std::make_unique<TDirectDrawClipper>(*FDDraw, FPlatform);
+    FClipper = std::make_unique<TDirectDrawClipper>(*FDDraw, [this] { return ClientRect(); });
     FPalette = std::make_unique<TDirectDrawPalette>(*FDDraw);
     LoadPalette(ColorTable);
     MakeBackSurface();
@@ -312,7 +318,7 @@ void TDXDraw::Present() {
     target = Bounds(x, y, FSurface->Width(), FSurface->Height());
   }
   if (FNowOptions.Contains(doWaitVBlank)) FPlatform.WaitForVerticalBlank();
-  FPlatform.ShowFrame(*FSurface, target);
+  FPlatform.ShowFrame(FSurface->View(), target);
   FSurface->SetErrorCode(DD_OK);
 }
 

@@ -88,6 +88,10 @@ class TDXDraw {
   int SurfaceHeight() const;
   void SetSurfaceSize(int width, int height);
 
+  // The window's client area as the window system reports it (origin 0, 0; no
+  // negative sizes): what the clipper limits copies to.
+  TRect ClientRect() const;
+
   // The control's bounds; with AutoSize they size the back surface.
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }

@@ -20,7 +20,7 @@ constexpr int kLeft = 15, kTop = 102;
 
 struct TScene {
   std::vector<std::uint8_t> slide, back;
-  TBlendSurface source, target;
+  TPixelView source, target;
 
   explicit TScene(const TPixelFormat& format) {
     const int bytes = format.BytesPerPixel();

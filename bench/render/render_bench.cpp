@@ -30,12 +30,13 @@ class TBufferPlatform : public TDXDrawPlatform {
   bool PrimaryLost() override { return false; }
   bool RestorePrimary() override { return true; }
   void WaitForVerticalBlank() override {}
-  void ShowFrame(const TDirectDrawSurface& back, const TRect& target) override {
-    const std::size_t rowBytes = std::size_t(back.Width()) * std::size_t(FFormat.BytesPerPixel());
-    for (int y = 0; y < back.Height(); ++y)
-      std::memcpy(Window.data() + std::size_t(y) * rowBytes, back.Bits() + std::size_t(y) * std::size_t(back.Pitch()),
-                  rowBytes);
+  void ShowFrame(const TPixelView& frame, const TRect& target) override {
+    const std::size_t rowBytes = std::size_t(frame.Width) * std::size_t(FFormat.BytesPerPixel());
+    for (int y = 0; y < frame.Height; ++y)
+      std::memcpy(Window.data() + std::size_t(y) * rowBytes, frame.Bits + std::ptrdiff_t(y) * frame.Pitch, rowBytes);
   }
+  // The frames measured here carry no text.
+  void DrawText(const TPixelView&, const TCanvasFont&, int, int, const std::string&) override {}
   std::vector<std::uint8_t> Window;
 
  private:

@@ -26,7 +26,6 @@
 
 #include "ace_writer.h"
 #include "unace.h"
-#include "canvas_text.h"
 #include "message_boxes.h"
 #include "unit1.h"
 #include "unit1_probe.h"
@@ -208,7 +207,6 @@ int InstallChild(const std::string& release, const std::string& dest, const std:
   char* argv[] = {name, nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  InstallQtCanvasTextRenderer();
   int boxes = 0;
   SetMessageBoxHook([&](const TMessageBoxRequest& box) {
     std::fprintf(stderr, "%s: %s\n", box.Caption.c_str(), box.Text.c_str());

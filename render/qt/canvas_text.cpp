@@ -7,7 +7,6 @@
 #include <string>
 
 #include "dxdraw_widget.h"
-#include "direct_draw.h"
 
 namespace {
 
@@ -22,7 +21,9 @@ QString FamilyFor(const std::string& name) {
   return QString::fromStdString(name);
 }
 
-void DrawText(const TCanvasTarget& target, const TCanvasFont& font, int x, int y, const std::string& text) {
+}  // namespace
+
+void DrawCanvasTextWithQt(const TPixelView& target, const TCanvasFont& font, int x, int y, const std::string& text) {
   const QImage::Format qf = QImageFormatFor(target.Format);
   if (qf == QImage::Format_Invalid || !target.Bits) return;
   QImage image(target.Bits, target.Width, target.Height, target.Pitch, qf);
@@ -51,7 +52,3 @@ void DrawText(const TCanvasTarget& target, const TCanvasFont& font, int x, int y
     }
   }
 }
-
-}  // namespace
-
-void InstallQtCanvasTextRenderer() { SetCanvasTextRenderer(&DrawText); }

@@ -1,6 +1,12 @@
-// Text on a surface's own memory, drawn with Qt: the canvas's text renderer.
+// Text on a surface's own memory, drawn with Qt: what QtDXDrawPlatform draws the
+// surface canvases' text with. Needs a QGuiApplication.
 #pragma once
 
-// Installs the Qt text renderer for every surface canvas of the process. Needs a
-// QGuiApplication.
-void InstallQtCanvasTextRenderer();
+#include <string>
+
+#include "pixel_view.h"
+#include "text_drawer.h"
+
+// Draws `text` with its top-left corner at (x, y); formats that Qt cannot paint on
+// (palette-indexed) draw nothing.
+void DrawCanvasTextWithQt(const TPixelView& target, const TCanvasFont& font, int x, int y, const std::string& text);

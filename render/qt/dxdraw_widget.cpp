@@ -18,10 +18,12 @@ TDXDrawWidget::TDXDrawWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TDXDrawWidget::ShowFrame(const std::uint8_t* bits, int width, int height, int pitch,
-                              const TPixelFormat& format, QPoint at) {
+void TDXDrawWidget::ShowFrame(const TPixelView& view, QPoint at) {
+  const std::uint8_t* bits = view.Bits;
+  const int width = view.Width, height = view.Height, pitch = view.Pitch;
+  const TPixelFormat& format = view.Format;
   const QImage::Format qf = QImageFormatFor(format);
-  if (qf == QImage::Format_Invalid || width <= 0 || height <= 0) return;
+  if (qf == QImage::Format_Invalid || !bits || width <= 0 || height <= 0) return;
   if (frame_.width() != width || frame_.height() != height || frame_.format() != qf)
     frame_ = QImage(width, height, qf);
   const int rowBytes = width * format.BytesPerPixel();

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "pixel_format.h"
+#include "pixel_view.h"
 
 class TDXDrawWidget : public QWidget {
   Q_OBJECT
@@ -15,8 +16,7 @@ class TDXDrawWidget : public QWidget {
 
   // Copies a frame (pixels in one of the surface formats) into the window's image and
   // shows it at once; `at` is the frame's top-left corner in the widget.
-  void ShowFrame(const std::uint8_t* bits, int width, int height, int pitch, const TPixelFormat& format,
-                 QPoint at);
+  void ShowFrame(const TPixelView& frame, QPoint at);
   // The frame shown last, in logical pixels (what a user sees).
   const QImage& Frame() const { return frame_; }
   int FramesShown() const { return framesShown_; }

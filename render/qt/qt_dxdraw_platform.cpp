@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <chrono>
 
+#include "canvas_text.h"
+
 namespace {
 using Clock = TRefreshPacer::Clock;
-
-// A surface that is being drawn into (locked, or its canvas in use) is not copied.
-bool BeingDrawn(const TDirectDrawSurface& surface) { return surface.Locked() || surface.CanvasHeld(); }
 }  // namespace
 
 QtDXDrawPlatform::QtDXDrawPlatform(TDXDrawWidget& widget, std::optional<TPixelFormat> format)
@@ -49,19 +48,25 @@ void QtDXDrawPlatform::WaitForVerticalBlank() {
   pacer_.WaitForRefresh();
 }
 
-void QtDXDrawPlatform::ShowFrame(const TDirectDrawSurface& back, const TRect& target) {
+void QtDXDrawPlatform::ShowFrame(const TPixelView& frame, const TRect& target) {
   if (deferNext_) {
     deferNext_ = false;
     ++deferred_;
     // A frame already pending keeps its timer: it will copy this newer state.
     if (!pending_) ArmTimer(showAt_);
-    pending_ = &back;
+    pending_ = frame;
     pendingTarget_ = target;
     return;
   }
   // Shown at once, this frame is the newest state: one that waits is superseded.
   DropPending();
-  Copy(back, target);
+  Copy(frame, target);
+}
+
+void QtDXDrawPlatform::DrawText(const TPixelView& target, const TCanvasFont& font, int x, int y,
+                                const std::string& text) {
+  if (OnDrawText) OnDrawText(x, y, text);
+  DrawCanvasTextWithQt(target, font, x, y, text);
 }
 
 void QtDXDrawPlatform::BackSurfaceFreed() { DropPending(); }
@@ -73,12 +78,12 @@ void QtDXDrawPlatform::SetDeferLateFrames(bool defer) {
 }
 
 void QtDXDrawPlatform::FlushPendingFrame() {
-  if (!pending_ || BeingDrawn(*pending_)) return;  // the timer tries again
+  if (!pending_ || FrameBeingDrawn()) return;  // the timer tries again
   timer_.stop();
   pacer_.WaitForRefresh();
-  const TDirectDrawSurface& back = *pending_;
-  pending_ = nullptr;
-  Copy(back, pendingTarget_);
+  const TPixelView frame = *pending_;
+  pending_.reset();
+  Copy(frame, pendingTarget_);
 }
 
 void QtDXDrawPlatform::ShowDeferred() {
@@ -89,14 +94,14 @@ void QtDXDrawPlatform::ShowDeferred() {
     ArmTimer(when);
     return;
   }
-  if (BeingDrawn(*pending_)) {
+  if (FrameBeingDrawn()) {
     ArmTimer(pacer_.NextRefresh(now));
     return;
   }
   pacer_.Shown(now);
-  const TDirectDrawSurface& back = *pending_;
-  pending_ = nullptr;
-  Copy(back, pendingTarget_);
+  const TPixelView frame = *pending_;
+  pending_.reset();
+  Copy(frame, pendingTarget_);
 }
 
 void QtDXDrawPlatform::ArmTimer(Clock::time_point when) {
@@ -107,11 +112,10 @@ void QtDXDrawPlatform::ArmTimer(Clock::time_point when) {
 }
 
 void QtDXDrawPlatform::DropPending() {
-  pending_ = nullptr;
+  pending_.reset();
   timer_.stop();
 }
 
-void QtDXDrawPlatform::Copy(const TDirectDrawSurface& back, const TRect& target) {
-  widget_.ShowFrame(back.Bits(), back.Width(), back.Height(), back.Pitch(), back.Format(),
-                    QPoint(target.Left, target.Top));
+void QtDXDrawPlatform::Copy(const TPixelView& frame, const TRect& target) {
+  widget_.ShowFrame(frame, QPoint(target.Left, target.Top));
 }

@@ -1,12 +1,14 @@
 // The drawing surface control's window-system side on Qt: the screen's pixel
 // format, the control's window, the wait for the display refresh and the copy of a
-// finished frame into the window.
+// finished frame into the window, and the text of surface canvases.
 #pragma once
 
 #include <QTimer>
+#include <functional>
 #include <optional>
+#include <string>
 
-#include "dxdraw.h"
+#include "dxdraw_platform.h"
 #include "dxdraw_widget.h"
 #include "refresh_clock.h"
 
@@ -23,8 +25,13 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   bool PrimaryLost() override { return false; }
   bool RestorePrimary() override { return true; }
   void WaitForVerticalBlank() override;
-  void ShowFrame(const TDirectDrawSurface& back, const TRect& target) override;
+  void ShowFrame(const TPixelView& frame, const TRect& target) override;
   void BackSurfaceFreed() override;
+  // Text with QPainter on the surface's memory (see canvas_text.h).
+  void DrawText(const TPixelView& target, const TCanvasFont& font, int x, int y, const std::string& text) override;
+  // Told of every line of text just before it is drawn (tests that follow what a
+  // screen shows).
+  std::function<void(int x, int y, const std::string& text)> OnDrawText;
 
   TRefreshPacer& Pacer() { return pacer_; }
   // While no frame loop runs (an extraction run presents once per data piece), a
@@ -41,7 +48,7 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   // first. For the moments the screen must be up to date at once: before a message
   // box opens during a run, and when the run ends.
   void FlushPendingFrame();
-  bool FramePending() const { return pending_ != nullptr; }
+  bool FramePending() const { return pending_.has_value(); }
   // Presents that were deferred instead of shown at once.
   int FramesDeferred() const { return deferred_; }
   // Paces to this rate instead of the screen's (tests that run many frames).
@@ -56,7 +63,7 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   static TPixelFormat ScreenFormat(const QWidget& widget);
 
  private:
-  void Copy(const TDirectDrawSurface& back, const TRect& target);
+  void Copy(const TPixelView& frame, const TRect& target);
   void ArmTimer(TRefreshPacer::Clock::time_point when);
   void ShowDeferred();  // the timer's end of the refresh
   void DropPending();
@@ -68,9 +75,9 @@ class QtDXDrawPlatform : public TDXDrawPlatform {
   bool deferLateFrames_ = false;
   bool deferNext_ = false;                     // the present under way goes to the timer
   TRefreshPacer::Clock::time_point showAt_{};  // ... which fires at this refresh
-  // The deferred frame: the control's back surface (let go of when it is freed) and
-  // where it goes in the window.
-  const TDirectDrawSurface* pending_ = nullptr;
+  // The deferred frame: the view of the control's back surface (let go of when it is
+  // freed) and where it goes in the window.
+  std::optional<TPixelView> pending_;
   TRect pendingTarget_{};
   QTimer timer_;
   int deferred_ = 0;

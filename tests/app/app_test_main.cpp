@@ -1,12 +1,10 @@
 // The main of the main window's tests: a real QApplication on the offscreen
-// platform, the Qt text renderer for surface canvases, and message boxes captured
-// instead of shown.
+// platform, and message boxes captured instead of shown.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 #include "app_test_support.h"
-#include "canvas_text.h"
 #include "message_boxes.h"
 
 std::vector<TMessageBoxRequest>& CapturedBoxes() {
@@ -18,7 +16,6 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName("Install");
-  InstallQtCanvasTextRenderer();
   SetMessageBoxHook([](const TMessageBoxRequest& box) { CapturedBoxes().push_back(box); });
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -34,7 +34,6 @@ struct TScreenLine {
 };
 
 TForm1* gForm = nullptr;
-TTextRenderer gQtRenderer = nullptr;
 std::vector<TScreenLine> gLines;
 
 // How far the volume bar reaches on the back surface right now.
@@ -49,10 +48,10 @@ int MeasureBar(int originX, int originY, const char* barName) {
   return width;
 }
 
-void RecordingRenderer(const TCanvasTarget& target, const TCanvasFont& font, int x, int y, const std::string& text) {
+// Told of each line by the window's platform just before it draws the line.
+void RecordLine(int, int, const std::string& text) {
   if (gForm && text.rfind("Archive [", 0) == 0) gLines.push_back({text, MeasureBar(60, 250, "progbar2")});
   else gLines.push_back({text, -1});
-  if (gQtRenderer) gQtRenderer(target, font, x, y, text);
 }
 
 struct TRun {
@@ -73,8 +72,7 @@ struct TRun {
     ASSERT_FALSE(form->StartupFailed());
     Probe().DXDraw1Platform.FixRefreshRate(1000);
     gForm = form.get();
-    if (!gQtRenderer) gQtRenderer = CanvasTextRenderer();
-    SetCanvasTextRenderer(&RecordingRenderer);
+    Probe().DXDraw1Platform.OnDrawText = &RecordLine;
     gLines.clear();
   }
   TForm1Probe Probe() { return TForm1Probe(*form); }
@@ -85,10 +83,7 @@ struct TRun {
     form->RunInstall();
     Probe().DXTimer1.SetEnabled(true);
   }
-  ~TRun() {
-    SetCanvasTextRenderer(gQtRenderer);
-    gForm = nullptr;
-  }
+  ~TRun() { gForm = nullptr; }
   std::vector<std::string> ArchiveLines() const {
     std::vector<std::string> out;
     for (const TScreenLine& l : gLines)

@@ -291,7 +291,7 @@ TEST(BlendModes, RgbOntoPaletteTargetTakesTheNearestEntry) {
     EXPECT_EQ(target.Get(3, 0), 20u);
   });
   // Without a palette on the target nothing is drawn.
-  TBlendSurface bare = target.Surface();
+  TPixelView bare = target.Surface();
   bare.Palette = nullptr;
   target.Fill(99);
   BlendRect(bare, source.Surface(), TRect{0, 0, 4, 1}, TRect{0, 0, 4, 1}, false, 0, 128);
@@ -345,30 +345,30 @@ TEST(BlendSurfaces, UnusableSurfacesDrawNothing) {
   TGuardedSurface source(8, 8, pf::Xrgb8888), target(8, 8, pf::Xrgb8888);
   source.Fill(0x00FFFFFF);
   const std::vector<std::uint8_t> before = target.Snapshot();
-  auto attempt = [&](TBlendSurface t, TBlendSurface s) {
+  auto attempt = [&](TPixelView t, TPixelView s) {
     BlendRect(t, s, TRect{0, 0, 8, 8}, TRect{0, 0, 8, 8}, false, 0, 255);
     return FirstDifference(target, before);
   };
-  TBlendSurface t = target.Surface(), s = source.Surface();
-  TBlendSurface noBits = s;
+  TPixelView t = target.Surface(), s = source.Surface();
+  TPixelView noBits = s;
   noBits.Bits = nullptr;
   EXPECT_EQ(attempt(t, noBits), "");
-  TBlendSurface shortPitch = t;
+  TPixelView shortPitch = t;
   shortPitch.Pitch = 31;  // less than 8 pixels of 4 bytes
   EXPECT_EQ(attempt(shortPitch, s), "");
-  TBlendSurface zeroWidth = s;
+  TPixelView zeroWidth = s;
   zeroWidth.Width = 0;
   EXPECT_EQ(attempt(t, zeroWidth), "");
-  TBlendSurface negativeHeight = t;
+  TPixelView negativeHeight = t;
   negativeHeight.Height = -8;
   EXPECT_EQ(attempt(negativeHeight, s), "");
-  TBlendSurface wide = s;
+  TPixelView wide = s;
   wide.Format.BitsPerPixel = 48;
   EXPECT_EQ(attempt(t, wide), "");
-  TBlendSurface nibbles = s;
+  TPixelView nibbles = s;
   nibbles.Format = TPixelFormat{4, true, {}, {}, {}, {}};
   EXPECT_EQ(attempt(t, nibbles), "");
-  TBlendSurface indexedNoPalette = s;
+  TPixelView indexedNoPalette = s;
   indexedNoPalette.Format = pf::Indexed8;
   indexedNoPalette.Palette = nullptr;
   EXPECT_EQ(attempt(t, indexedNoPalette), "");
@@ -385,7 +385,7 @@ TEST(BlendSurfaces, SourceSharingTheTargetMemory) {
     surface.Randomise(rng);
     const std::vector<std::uint8_t> original = surface.Snapshot();
     std::vector<std::uint8_t> expected = original;
-    const TBlendSurface inCopy = SurfaceIn(surface, expected);
+    const TPixelView inCopy = SurfaceIn(surface, expected);
     ASSERT_TRUE(ReferenceBlend(inCopy, inCopy, TRect{3, 2, 60, 14}, TRect{0, 0, 57, 12}, false, 0, 140));
     ForEachPath([&](TBlendPath) {
       std::copy(original.begin(), original.end(), surface.Block());

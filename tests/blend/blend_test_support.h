@@ -24,7 +24,7 @@ class TGuardedSurface {
   TGuardedSurface(const TGuardedSurface&) = delete;
   TGuardedSurface& operator=(const TGuardedSurface&) = delete;
 
-  TBlendSurface Surface() const;
+  TPixelView Surface() const;
   int Width() const { return width_; }
   int Height() const { return height_; }
   const TPixelFormat& Format() const { return format_; }
@@ -59,12 +59,12 @@ class TGuardedSurface {
 // The blend done one pixel at a time, straight from the rules, on a surface
 // description (whose Bits may point into a plain copy of a guarded block). Returns
 // whether anything was drawn at all (false when a check refused the drawing).
-bool ReferenceBlend(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
+bool ReferenceBlend(const TPixelView& target, const TPixelView& source, const TRect& destRect,
                     const TRect& srcRect, bool transparent, std::uint32_t colorKey, int alpha);
 
 // A description of the same surface whose pixels live in copy (a snapshot of the
 // guarded block).
-TBlendSurface SurfaceIn(const TGuardedSurface& surface, std::vector<std::uint8_t>& copy);
+TPixelView SurfaceIn(const TGuardedSurface& surface, std::vector<std::uint8_t>& copy);
 
 // Empty when the guarded block equals expected byte for byte; otherwise where the first
 // difference lies (pixel coordinates or row padding) and both values.

@@ -28,8 +28,8 @@ TGuardedSurface::TGuardedSurface(int width, int height, TPixelFormat format, int
 
 TGuardedSurface::~TGuardedSurface() { munmap(mapping_, mappingSize_); }
 
-TBlendSurface TGuardedSurface::Surface() const {
-  TBlendSurface s;
+TPixelView TGuardedSurface::Surface() const {
+  TPixelView s;
   s.Bits = bottomUp_ ? block_ + std::size_t(height_ - 1) * std::size_t(pitch_) : block_;
   s.Width = width_;
   s.Height = height_;
@@ -66,15 +66,15 @@ void TGuardedSurface::Randomise(std::mt19937& rng) {
   for (TRGBQuad& q : Palette) q = {std::uint8_t(rng()), std::uint8_t(rng()), std::uint8_t(rng()), 0};
 }
 
-TBlendSurface SurfaceIn(const TGuardedSurface& surface, std::vector<std::uint8_t>& copy) {
-  TBlendSurface s = surface.Surface();
+TPixelView SurfaceIn(const TGuardedSurface& surface, std::vector<std::uint8_t>& copy) {
+  TPixelView s = surface.Surface();
   s.Bits = copy.data() + (s.Bits - surface.Block());
   return s;
 }
 
 std::string FirstDifference(const TGuardedSurface& actual, const std::vector<std::uint8_t>& expected) {
   if (expected.size() != actual.BlockSize()) return "block sizes differ";
-  const TBlendSurface s = actual.Surface();
+  const TPixelView s = actual.Surface();
   const int bytes = actual.BytesPerPixel();
   const std::size_t pitch = std::size_t(s.Pitch < 0 ? -s.Pitch : s.Pitch);
   for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -34,7 +34,7 @@ TRefChannel Describe(std::uint32_t mask) {
 std::uint32_t ToEight(std::uint32_t raw, const TRefChannel& c) { return ((raw & c.mask) >> c.right) << c.left; }
 std::uint32_t FromEight(std::uint32_t value, const TRefChannel& c) { return ((value << c.right) >> c.left) & c.mask; }
 
-std::uint32_t Read(const TBlendSurface& s, int x, int y) {
+std::uint32_t Read(const TPixelView& s, int x, int y) {
   const int bytes = s.Format.BytesPerPixel();
   const std::uint8_t* p = s.Bits + (long long)y * s.Pitch + (long long)x * bytes;
   std::uint32_t v = 0;
@@ -42,7 +42,7 @@ std::uint32_t Read(const TBlendSurface& s, int x, int y) {
   return v;
 }
 
-void Write(const TBlendSurface& s, int x, int y, std::uint32_t v) {
+void Write(const TPixelView& s, int x, int y, std::uint32_t v) {
   const int bytes = s.Format.BytesPerPixel();
   std::uint8_t* p = s.Bits + (long long)y * s.Pitch + (long long)x * bytes;
   for (int i = 0; i < bytes; ++i) p[i] = std::uint8_t(v >> (8 * i));
@@ -66,7 +66,7 @@ int NearestIndex(const TRGBQuad* palette, int r, int g, int b) {
 
 }  // namespace
 
-bool ReferenceBlend(const TBlendSurface& target, const TBlendSurface& source, const TRect& destRect,
+bool ReferenceBlend(const TPixelView& target, const TPixelView& source, const TRect& destRect,
                     const TRect& srcRect, bool transparent, std::uint32_t colorKey, int alpha) {
   // Alpha outside 1..255: nothing below 1, 255 above.
   if (alpha < 1) return false;

@@ -1,56 +1,85 @@
-// DrawBlend's entry checks and what it hands to the blend pixel loop, seen through
-// a recording stand-in for that loop (built only while the loop is not in the tree).
+// DrawBlend's entry checks and what it hands to the blend pixel loop: every refused
+// call leaves the target's pixels as they were, and an accepted one draws exactly
+// what the pixel loop draws when it is called directly on the same pixels with the
+// same rectangles, colour key, Alpha and colour tables.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
+#include <random>
+#include <vector>
 
-#include "blend_stub.h"
+#include "blend.h"
 #include "direct_draw.h"
 
 namespace {
 
+std::vector<std::uint8_t> Snapshot(TDirectDrawSurface& s) {
+  return std::vector<std::uint8_t>(s.Bits(), s.Bits() + std::size_t(s.Pitch()) * std::size_t(s.Height()));
+}
+
+// What BlendRect draws onto a copy of `target`'s pixels.
+std::vector<std::uint8_t> BlendedCopy(TDirectDrawSurface& target, const TRGBQuad* targetTable, TDirectDrawSurface& source,
+                                      const TRGBQuad* sourceTable, const TRect& destRect, const TRect& srcRect,
+                                      bool transparent, std::uint32_t key, int alpha) {
+  std::vector<std::uint8_t> copy = Snapshot(target);
+  TPixelView to = target.View();
+  to.Bits = copy.data();
+  to.Palette = targetTable;
+  TPixelView from = source.View();
+  from.Palette = sourceTable;
+  BlendRect(to, from, destRect, srcRect, transparent, key, alpha);
+  return copy;
+}
+
 class BlendEntry : public ::testing::TestWithParam<TPixelFormat> {
  protected:
   TDirectDraw DD{GetParam()};
-  std::unique_ptr<TDirectDrawSurface> Make(int w, int h) {
+  std::unique_ptr<TDirectDrawSurface> Make(int w, int h, unsigned seed, std::uint32_t key) {
     auto s = std::make_unique<TDirectDrawSurface>(DD);
     s->SetSize(w, h);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        s->SetPixel(x, y, (x + y) % 3 == 0 ? key
+                                           : GetParam().Pack(std::uint8_t(rng()), std::uint8_t(rng()),
+                                                             std::uint8_t(rng())));
     return s;
   }
 };
 
 TEST_P(BlendEntry, ChecksThenHandsOverLockedSurfaces) {
-  auto target = Make(502, 402);
-  auto slide = Make(47, 25);
-  slide->SetColorKey(77);
-  BlendCalls().clear();
-  target->DrawBlend(TRect{15, 102, 62, 127}, slide->ClientRect(), slide.get(), false, 0);
-  target->DrawBlend(TRect{15, 102, 62, 127}, slide->ClientRect(), nullptr, false, 10);
+  const std::uint32_t key = GetParam().Pack(10, 20, 30);
+  const std::uint32_t noKey = GetParam().Pack(200, 100, 50);
+  auto target = Make(502, 402, 1, noKey);
+  auto slide = Make(47, 25, 2, key);
+  slide->SetColorKey(key);
+  const std::vector<std::uint8_t> before = Snapshot(*target);
+  const TRect dest{15, 102, 62, 127};
+  target->DrawBlend(dest, slide->ClientRect(), slide.get(), false, 0);
+  target->DrawBlend(dest, slide->ClientRect(), nullptr, false, 10);
   TDirectDrawSurface none(DD);
-  target->DrawBlend(TRect{15, 102, 62, 127}, slide->ClientRect(), &none, false, 10);
-  none.DrawBlend(TRect{15, 102, 62, 127}, slide->ClientRect(), slide.get(), false, 10);
+  target->DrawBlend(dest, slide->ClientRect(), &none, false, 10);
+  none.DrawBlend(dest, slide->ClientRect(), slide.get(), false, 10);
   slide->Canvas().Handle();
-  target->DrawBlend(TRect{15, 102, 62, 127}, slide->ClientRect(), slide.get(), false, 10);
+  target->DrawBlend(dest, slide->ClientRect(), slide.get(), false, 10);
+  EXPECT_EQ(target->ErrorCode(), DDERR_SURFACEBUSY);
   EXPECT_FALSE(target->Locked());
   slide->Canvas().Release();
-  EXPECT_TRUE(BlendCalls().empty());
+  EXPECT_EQ(Snapshot(*target), before) << "a refused blend draws nothing";
 
-  target->DrawBlend(TRect{15, 102, 62, 127}, TRect{0, 0, 47, 25}, slide.get(), true, 128);
-  ASSERT_EQ(BlendCalls().size(), 1u);
-  const TBlendCall& call = BlendCalls()[0];
-  EXPECT_EQ(call.Target.Bits, target->Bits());
-  EXPECT_EQ(call.Target.Width, 502);
-  EXPECT_EQ(call.Target.Height, 402);
-  EXPECT_EQ(call.Target.Pitch, target->Pitch());
-  EXPECT_TRUE(call.Target.Format == GetParam());
-  EXPECT_EQ(call.Source.Bits, slide->Bits());
-  EXPECT_EQ(call.Source.Height, 25);
-  EXPECT_EQ(call.Target.Palette, nullptr);
-  EXPECT_EQ(call.DestRect, (TRect{15, 102, 62, 127}));
-  EXPECT_EQ(call.SrcRect, (TRect{0, 0, 47, 25}));
-  EXPECT_TRUE(call.Transparent);
-  EXPECT_EQ(call.ColorKey, 77u);
-  EXPECT_EQ(call.Alpha, 128);
+  const TRect src{0, 0, 47, 25};
+  const auto expected = BlendedCopy(*target, nullptr, *slide, nullptr, dest, src, true, key, 128);
+  // The expected pixels depend on each value handed over, so a wrong one shows.
+  ASSERT_NE(expected, before);
+  ASSERT_NE(expected, BlendedCopy(*target, nullptr, *slide, nullptr, dest, src, false, key, 128));
+  ASSERT_NE(expected, BlendedCopy(*target, nullptr, *slide, nullptr, dest, src, true, key, 255));
+  ASSERT_NE(expected, BlendedCopy(*target, nullptr, *slide, nullptr, dest, TRect{1, 0, 47, 25}, true, key, 128));
+  ASSERT_NE(expected, BlendedCopy(*target, nullptr, *slide, nullptr, TRect{16, 102, 63, 127}, src, true, key, 128));
+  ASSERT_NE(expected, BlendedCopy(*target, nullptr, *slide, nullptr, dest, src, true, noKey, 128));
+
+  target->DrawBlend(dest, src, slide.get(), true, 128);
+  EXPECT_EQ(Snapshot(*target), expected);
   EXPECT_FALSE(target->Locked());
   EXPECT_FALSE(slide->Locked());
 }
@@ -59,21 +88,45 @@ INSTANTIATE_TEST_SUITE_P(AllRgb, BlendEntry,
                          ::testing::Values(pixel_formats::Rgb565, pixel_formats::Rgb555, pixel_formats::Rgb888,
                                            pixel_formats::Xrgb8888));
 
+// Indexed surfaces go to the pixel loop with their colour tables: the target's own
+// palette, and the display's for a source without one. RGB surfaces carry none.
 TEST(BlendEntryIndexed, PaletteGoesWithAnIndexedTarget) {
   TDirectDraw dd(pixel_formats::Indexed8);
-  TDirectDrawPalette palette(dd);
+  TDirectDrawPalette display(dd), own(dd);
   TPaletteEntry entries[256] = {};
   entries[3] = TPaletteEntry{10, 20, 30, 0};
-  palette.SetEntries(0, 256, entries);
+  display.SetEntries(0, 256, entries);
+  entries[3] = TPaletteEntry{40, 50, 60, 0};
+  own.SetEntries(0, 256, entries);
   TDirectDrawSurface target(dd), source(dd);
   target.SetSize(4, 4);
   source.SetSize(4, 4);
-  target.AttachPalette(&palette);
-  BlendCalls().clear();
+  ASSERT_TRUE(source.Fill(3));
+  target.AttachPalette(&own);
+  TRGBQuad targetTable[256], sourceTable[256];
+  const TPixelView to = target.View(targetTable);
+  const TPixelView from = source.View(sourceTable);
+  ASSERT_EQ(to.Palette, targetTable);
+  EXPECT_EQ(to.Palette[3], (TRGBQuad{60, 50, 40, 0}));
+  ASSERT_EQ(from.Palette, sourceTable);
+  EXPECT_EQ(from.Palette[3], (TRGBQuad{30, 20, 10, 0}));
+  EXPECT_EQ(to.Bits, target.Bits());
+  EXPECT_EQ(to.Pitch, target.Pitch());
+
+  const std::vector<std::uint8_t> before = Snapshot(target);
+  const auto expected =
+      BlendedCopy(target, targetTable, source, sourceTable, TRect{0, 0, 4, 4}, TRect{0, 0, 4, 4}, false, 0, 1);
+  ASSERT_NE(expected, before);
   target.DrawBlend(TRect{0, 0, 4, 4}, TRect{0, 0, 4, 4}, &source, false, 1);
-  ASSERT_EQ(BlendCalls().size(), 1u);
-  ASSERT_NE(BlendCalls()[0].Target.Palette, nullptr);
-  BlendCalls().clear();  // the recorded palette pointed into DrawBlend's own frame
+  EXPECT_EQ(Snapshot(target), expected);
+  EXPECT_EQ(target.Pixel(2, 2), 3u) << "indexed onto indexed is copied";
+
+  TDirectDraw rgb(pixel_formats::Rgb565);
+  TDirectDrawPalette unused(rgb);
+  TDirectDrawSurface plain(rgb);
+  plain.SetSize(2, 2);
+  TRGBQuad plainTable[256];
+  EXPECT_EQ(plain.View(plainTable).Palette, nullptr);
 }
 
 }  // namespace

@@ -293,6 +293,51 @@ TEST_F(DXDrawTest, HeldCanvasBlocksPresentUntilRelease) {
   EXPECT_EQ(Draw.Surface()->ErrorCode(), DD_OK);
 }
 
+TEST_F(DXDrawTest, CanvasTextIsDrawnByThePlatform) {
+  Draw.Initialize();
+  Draw.Surface()->Canvas().FontSizePoints = 9;
+  Draw.Surface()->Canvas().TextOut(60, 130, "Extracting");
+  Draw.Surface()->Canvas().Release();
+  ASSERT_EQ(Platform.Texts.size(), 1u);
+  EXPECT_EQ(Platform.Texts[0], "MS Sans Serif/9/Extracting");
+}
+
+TEST_F(DXDrawTest, FrameBeingDrawnWhileTheBackSurfaceIsLockedOrItsCanvasHeld) {
+  EXPECT_FALSE(Platform.FrameBeingDrawn());
+  Draw.Initialize();
+  EXPECT_FALSE(Platform.FrameBeingDrawn());
+  ASSERT_TRUE(Draw.Surface()->Lock());
+  EXPECT_TRUE(Platform.FrameBeingDrawn());
+  Draw.Surface()->Unlock();
+  EXPECT_FALSE(Platform.FrameBeingDrawn());
+  Draw.Surface()->Canvas().Handle();
+  EXPECT_TRUE(Platform.FrameBeingDrawn());
+  Draw.Surface()->Canvas().Release();
+  EXPECT_FALSE(Platform.FrameBeingDrawn());
+}
+
+TEST(DXDrawGone, LeavesThePlatformWithoutAFrameToAskAbout) {
+  TFakePlatform platform;
+  {
+    TDXDraw draw(platform);
+    draw.Initialize();
+    draw.Surface()->Canvas().Handle();
+    EXPECT_TRUE(platform.FrameBeingDrawn());
+  }
+  EXPECT_FALSE(platform.FrameBeingDrawn());
+}
+
+TEST_F(DXDrawTest, ClipperFollowsTheWindowsClientArea) {
+  Draw.Initialize();
+  EXPECT_EQ(Draw.ClientRect(), (TRect{0, 0, 502, 402}));
+  ASSERT_NE(Draw.Clipper(), nullptr);
+  EXPECT_EQ(Draw.Clipper()->ClipRect(), (TRect{0, 0, 502, 402}));
+  Platform.Width = 300;
+  Platform.Height = -4;
+  EXPECT_EQ(Draw.ClientRect(), (TRect{0, 0, 300, 0}));
+  EXPECT_EQ(Draw.Clipper()->ClipRect(), (TRect{0, 0, 300, 0}));
+}
+
 TEST_F(DXDrawTest, LostScreenIsRestoredOrTheFrameSkipped) {
   Draw.AddListener(&TLog::ListenerA, &Log);
   Draw.Initialize();

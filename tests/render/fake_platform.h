@@ -1,6 +1,8 @@
-// A window-system side for tests: counts waits and frames and can lose the screen.
+// A window-system side for tests: counts waits and frames, records the text it is
+// asked to draw and can lose the screen.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "direct_draw.h"
@@ -19,6 +21,7 @@ class TFakePlatform : public TDXDrawPlatform {
   TRect LastTarget;
   std::uint32_t LastTopLeft = 0;
   TRGBQuad LastPalette[256] = {};
+  std::vector<std::string> Texts;  // "font/size/text" of each line drawn
 
   bool HasParentForm() const override { return ParentForm; }
   TPixelFormat DisplayFormat() const override { return Format; }
@@ -30,10 +33,15 @@ class TFakePlatform : public TDXDrawPlatform {
     return CanRestore;
   }
   void WaitForVerticalBlank() override { ++Waits; }
-  void ShowFrame(const TDirectDrawSurface& back, const TRect& target) override {
+  void ShowFrame(const TPixelView& frame, const TRect& target) override {
     ++Frames;
     LastTarget = target;
-    LastTopLeft = back.Pixel(0, 0);
+    LastTopLeft = 0;
+    if (frame.Bits && frame.Width > 0 && frame.Height > 0)
+      for (int i = 0; i < frame.Format.BytesPerPixel(); ++i) LastTopLeft |= std::uint32_t(frame.Bits[i]) << (8 * i);
+  }
+  void DrawText(const TPixelView&, const TCanvasFont& font, int, int, const std::string& text) override {
+    Texts.push_back(font.Name + "/" + std::to_string(font.SizePoints) + "/" + text);
   }
   void ApplyPalette(const TRGBQuad (&entries)[256]) override {
     ++PaletteLoads;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "direct_draw.h"
-#include "dxdraw_platform.h"
 #include "exceptions.h"
 
 namespace {
@@ -305,17 +304,7 @@ TEST_P(SurfaceFormats, SetSizeDropsOrRefuses) {
 }
 
 TEST_P(SurfaceFormats, ClipperMakesDrawUseTheGeneralCopy) {
-  struct TWindow : TDXDrawPlatform {
-    bool HasParentForm() const override { return true; }
-    TPixelFormat DisplayFormat() const override { return pixel_formats::Rgb565; }
-    int ControlWidth() const override { return 6; }
-    int ControlHeight() const override { return 6; }
-    bool PrimaryLost() override { return false; }
-    bool RestorePrimary() override { return true; }
-    void WaitForVerticalBlank() override {}
-    void ShowFrame(const TDirectDrawSurface&, const TRect&) override {}
-  } window;
-  TDirectDrawClipper clipper(DD, window);
+  TDirectDrawClipper clipper(DD, [] { return TRect{0, 0, 6, 6}; });
   auto target = Make(10, 10);
   target->AttachClipper(&clipper);
   auto picture = Pattern(5, 5);
@@ -365,34 +354,39 @@ TEST(IndexedSurface, PicturesMatchThePalette) {
   EXPECT_EQ(s.Pixel(1, 0), 20u);
 }
 
-std::vector<std::string> gTexts;
-void RecordText(const TCanvasTarget& target, const TCanvasFont& font, int x, int y, const std::string& text) {
-  gTexts.push_back(font.Name + "/" + std::to_string(font.SizePoints) + "/" + text);
-  // Marks the pixel at (x, y) so the test sees that the hook drew into the surface.
-  target.Bits[std::size_t(y) * std::size_t(target.Pitch) + std::size_t(x) * 2] = 0xAB;
-}
+// Records the text a canvas hands over and marks the pixel where it starts, so the
+// test sees that the drawer wrote into the surface's memory.
+struct TRecordingTextDrawer : TTextDrawer {
+  std::vector<std::string> Texts;
+  void DrawText(const TPixelView& target, const TCanvasFont& font, int x, int y, const std::string& text) override {
+    Texts.push_back(font.Name + "/" + std::to_string(font.SizePoints) + "/" + text);
+    target.Bits[std::size_t(y) * std::size_t(target.Pitch) + std::size_t(x) * 2] = 0xAB;
+  }
+};
 
-TEST(Canvas, TextGoesThroughTheHookAndHoldsTheSurface) {
-  TDirectDraw dd(pixel_formats::Rgb565);
+TEST(Canvas, TextGoesThroughTheDisplaysDrawerAndHoldsTheSurface) {
+  {
+    TDirectDraw plain(pixel_formats::Rgb565);
+    TDirectDrawSurface s(plain);
+    s.SetSize(8, 8);
+    s.Canvas().TextOut(1, 1, "nothing");
+    EXPECT_TRUE(s.CanvasHeld());
+    EXPECT_EQ(s.Pixel(1, 1), 0u) << "without a text drawer, text draws nothing";
+    s.Canvas().Release();
+  }
+
+  TRecordingTextDrawer drawer;
+  TDirectDraw dd(pixel_formats::Rgb565, &drawer);
   TDirectDrawSurface s(dd);
   s.SetSize(8, 8);
-  gTexts.clear();
-  SetCanvasTextRenderer(nullptr);
-  s.Canvas().TextOut(1, 1, "nothing");
-  EXPECT_TRUE(gTexts.empty());
-  EXPECT_EQ(s.Pixel(1, 1), 0u);
-  s.Canvas().Release();
-
-  SetCanvasTextRenderer(&RecordText);
   s.Canvas().FontSizePoints = 10;
   s.Canvas().TextOut(2, 3, "file.txt");
-  ASSERT_EQ(gTexts.size(), 1u);
-  EXPECT_EQ(gTexts[0], "MS Sans Serif/10/file.txt");
+  ASSERT_EQ(drawer.Texts.size(), 1u);
+  EXPECT_EQ(drawer.Texts[0], "MS Sans Serif/10/file.txt");
   EXPECT_TRUE(s.CanvasHeld());
   EXPECT_FALSE(s.Fill(0));
   s.Canvas().Release();
   EXPECT_EQ(s.Pixel(2, 3), 0xABu);
-  SetCanvasTextRenderer(nullptr);
 
   TDirectDrawSurface none(dd);
   EXPECT_EQ(none.Canvas().Handle(), nullptr);

@@ -5,11 +5,12 @@
 
 #include <QApplication>
 #include <QTest>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
-#include "canvas_text.h"
 #include "direct_draw.h"
 #include "dxdraw.h"
 #include "dxdraw_widget.h"
@@ -85,8 +86,8 @@ TEST(HighDensity, FramesAreScaledByWholeDevicePixelsWithoutSmoothing) {
   window.resize(40, 30);
   widget.setGeometry(0, 0, 40, 30);
   window.show();
-  const auto bits = Frame(40, 30, 7);
-  widget.ShowFrame(bits.data(), 40, 30, 40 * 4, pixel_formats::Xrgb8888, QPoint(0, 0));
+  auto bits = Frame(40, 30, 7);
+  widget.ShowFrame(TPixelView{bits.data(), 40, 30, 40 * 4, pixel_formats::Xrgb8888}, QPoint(0, 0));
   const QImage shot = widget.grab().toImage();
   const int scale = int(widget.devicePixelRatioF());
   ASSERT_GE(scale, 1);
@@ -108,20 +109,25 @@ TEST(DXDrawWidget, ShowsFramesOfEverySurfaceFormat) {
   widget.setGeometry(0, 0, 8, 4);
   window.show();
   // One red pixel in each format.
-  const std::uint16_t red565 = 0xF800, red555 = 0x7C00;
-  const std::uint8_t red888[3] = {0, 0, 0xFF};
-  widget.ShowFrame(reinterpret_cast<const std::uint8_t*>(&red565), 1, 1, 2, pixel_formats::Rgb565, QPoint());
+  std::uint8_t red565[2] = {0x00, 0xF8}, red555[2] = {0x00, 0x7C};
+  std::uint8_t red888[3] = {0, 0, 0xFF};
+  widget.ShowFrame(TPixelView{red565, 1, 1, 2, pixel_formats::Rgb565}, QPoint());
   EXPECT_EQ(widget.Frame().pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
-  widget.ShowFrame(reinterpret_cast<const std::uint8_t*>(&red555), 1, 1, 2, pixel_formats::Rgb555, QPoint());
+  widget.ShowFrame(TPixelView{red555, 1, 1, 2, pixel_formats::Rgb555}, QPoint());
   EXPECT_EQ(widget.Frame().pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
-  widget.ShowFrame(red888, 1, 1, 3, pixel_formats::Rgb888, QPoint());
+  widget.ShowFrame(TPixelView{red888, 1, 1, 3, pixel_formats::Rgb888}, QPoint());
   EXPECT_EQ(widget.Frame().pixel(0, 0) & 0xFFFFFFu, 0xFF0000u);
   EXPECT_EQ(widget.FramesShown(), 3);
 }
 
 TEST(CanvasText, DrawsWhiteTextOnSurfaceMemoryAndKeepsTheUnusedByte) {
-  InstallQtCanvasTextRenderer();
-  TDirectDraw display(pixel_formats::Xrgb8888);
+  TDXDrawWidget widget;
+  QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
+  std::vector<std::string> told;
+  platform.OnDrawText = [&](int x, int y, const std::string& text) {
+    told.push_back(std::to_string(x) + "," + std::to_string(y) + " " + text);
+  };
+  TDirectDraw display(pixel_formats::Xrgb8888, &platform);
   TDirectDrawSurface surface(display);
   surface.SetSize(120, 20);
   surface.Fill(0);
@@ -140,6 +146,7 @@ TEST(CanvasText, DrawsWhiteTextOnSurfaceMemoryAndKeepsTheUnusedByte) {
   EXPECT_GT(white, 20);
   EXPECT_EQ(stray, 0);
   EXPECT_EQ(surface.Pixel(119, 19), 0u) << "a transparent background leaves the rest";
+  EXPECT_EQ(told, std::vector<std::string>{"2,2 Press 'ESC'"});
 }
 
 // During a run a present inside a refresh that already showed a frame waits for the
@@ -202,6 +209,46 @@ TEST(QtPlatform, LatePresentsAreDeferredToTheEndOfTheirRefresh) {
     EXPECT_EQ(widget.FramesShown(), settled);
     EXPECT_EQ(shown(), row.showsNewest ? D : A);
   }
+}
+
+// A deferred frame is not copied while the back surface is being drawn into (its
+// canvas held, or locked): neither the timer nor a flush shows half a frame.
+TEST(QtPlatform, DeferredFrameWaitsWhileTheBackSurfaceIsBeingDrawn) {
+  QWidget window;
+  window.resize(64, 48);
+  TDXDrawWidget widget(&window);
+  widget.setGeometry(0, 0, 64, 48);
+  QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
+  platform.FixRefreshRate(20.0);
+  TDXDraw control(platform);
+  control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
+  control.Initialize();
+  ASSERT_TRUE(control.Initialized());
+  window.show();
+  platform.SetDeferLateFrames(true);
+  const auto shown = [&] { return widget.Frame().pixel(0, 0) & 0xFFFFFFu; };
+  std::this_thread::sleep_until(platform.Pacer().NextRefresh(TRefreshPacer::Clock::now()));
+  control.Surface()->Fill(0x102030);
+  control.Present();
+  ASSERT_EQ(shown(), 0x102030u);
+  control.Surface()->Fill(0x405060);
+  control.Present();
+  ASSERT_TRUE(platform.FramePending());
+
+  for (const bool locked : {false, true}) {
+    SCOPED_TRACE(locked ? "locked" : "canvas held");
+    if (locked) ASSERT_TRUE(control.Surface()->Lock());
+    else ASSERT_NE(control.Surface()->Canvas().Handle(), nullptr);
+    platform.FlushPendingFrame();
+    QTest::qWait(120);  // past the end of the refresh
+    EXPECT_TRUE(platform.FramePending());
+    EXPECT_EQ(shown(), 0x102030u);
+    if (locked) control.Surface()->Unlock();
+    else control.Surface()->Canvas().Release();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !platform.FramePending(); }, 2000));
+  EXPECT_EQ(shown(), 0x405060u);
+  platform.SetDeferLateFrames(false);
 }
 
 int main(int argc, char** argv) {

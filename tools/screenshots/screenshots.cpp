@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "canvas_text.h"
 #include "message_boxes.h"
 #include "picture_images.h"
 #include "unit1.h"
@@ -49,7 +48,6 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Install");
-  InstallQtCanvasTextRenderer();
   SetMessageBoxHook([](const TMessageBoxRequest& box) {
     std::fprintf(stderr, "%s: %s\n", box.Caption.c_str(), box.Text.c_str());
   });
