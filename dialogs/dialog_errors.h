@@ -1,27 +1,29 @@
-// Errors raised by the dialogs and shown by the general error report. They derive
-// from std::runtime_error for now; what() is the exact message.
+// Errors raised by the dialogs and shown by the general error report; what() is
+// the exact message.
 #pragma once
 
 #include <stdexcept>
 #include <string>
 
+#include "exception.h"
+
 // A file could not be opened: "Cannot open file <full path>".
-class EFOpenError : public std::runtime_error {
+class EFOpenError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // A control refused an operation, e.g. "Text exceeds memo capacity".
-class EInvalidOperation : public std::runtime_error {
+class EInvalidOperation : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // The directory list could not change to a folder; the text names the reason.
-class EInOutError : public std::runtime_error {
+class EInOutError : public Exception {
  public:
   EInOutError(const std::string& message, int errorCode)
-      : std::runtime_error(message), ErrorCode(errorCode) {}
+      : Exception(message), ErrorCode(errorCode) {}
   int ErrorCode;  // the system's errno value
 };
 

@@ -19,11 +19,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "exception.h"
+
 struct _Mix_Music;
 
-class EMCIDeviceError : public std::runtime_error {
+class EMCIDeviceError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 class TMediaPlayer {

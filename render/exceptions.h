@@ -1,15 +1,12 @@
-// The toolkit's error classes. Every error that the program raises derives from
-// Exception; the rendering layer adds one class per kind of object it manages.
+// The rendering layer's error classes, one per kind of object it manages, under
+// the program's one root, Exception.
 #pragma once
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 
-class Exception : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+#include "exception.h"
 
 // Errors of the drawing-surface control and its platform objects.
 class EDXDrawError : public Exception {

@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "exception.h"
 #include "jpeg_sheet.h"
 
 // install.dat is missing or cannot be read: "Cannot open file <full path>".
-class ESheetOpenError : public std::runtime_error {
+class ESheetOpenError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 // One picture cut from the sheet, named as in the main window's picture list.

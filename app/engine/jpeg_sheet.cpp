@@ -8,7 +8,7 @@
 #include <jerror.h>
 
 EJpegError::EJpegError(int messageCode)
-    : std::runtime_error("JPEG error #" + std::to_string(messageCode)), code_(messageCode) {}
+    : Exception("JPEG error #" + std::to_string(messageCode)), code_(messageCode) {}
 
 namespace {
 

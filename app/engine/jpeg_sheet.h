@@ -6,8 +6,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "exception.h"
+
 // A decoder failure: "JPEG error #%d" with the decoder's message number.
-class EJpegError : public std::runtime_error {
+class EJpegError : public Exception {
  public:
   EJpegError(int messageCode);
   int MessageCode() const { return code_; }

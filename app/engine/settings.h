@@ -6,10 +6,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "exception.h"
+
 // A value that does not convert to an integer.
-class EConvertError : public std::runtime_error {
+class EConvertError : public Exception {
  public:
-  using std::runtime_error::runtime_error;
+  using Exception::Exception;
 };
 
 struct TPoint {
