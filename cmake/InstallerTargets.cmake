@@ -20,9 +20,21 @@ function(installer_add_child_folders)
   endforeach()
 endfunction()
 
-# installer_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT])
-# A GoogleTest executable registered as one ctest test. QT tests run on Qt's
-# offscreen platform; every test gets SDL's dummy audio unless it sets its own.
+# installer_test_environment(TEST [VAR=VALUE ...])
+# Gives a registered test the environment every test runs in (SDL's dummy audio,
+# Qt's offscreen platform, the sanitizers' settings and leak suppressions); the
+# given variables come last and so win.
+function(installer_test_environment test)
+  set(env "SDL_AUDIODRIVER=dummy" "QT_QPA_PLATFORM=offscreen"
+          "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+          "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+          ${ARGN})
+  set_tests_properties(${test} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+endfunction()
+
+# installer_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT] [ENV VAR=VALUE ...])
+# A GoogleTest executable registered as one ctest test, in the common environment.
 function(installer_test name)
   cmake_parse_arguments(T "QT" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -33,12 +45,7 @@ function(installer_test name)
     TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
     TEST_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
-  set(env "SDL_AUDIODRIVER=dummy" "QT_QPA_PLATFORM=offscreen"
-          "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
-          "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-          ${T_ENV})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
+  installer_test_environment(${name} ${T_ENV})
 endfunction()
 
 # installer_fuzz(NAME SOURCES a.cpp LIBS lib SEEDS dir)
