@@ -20,6 +20,15 @@ function(installer_add_child_folders)
   endforeach()
 endfunction()
 
+# installer_library(NAME a.cpp b.cpp ...)
+# A static library of the project: its folder is its public include folder and it
+# is built with the project's warnings.
+function(installer_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
+endfunction()
+
 # installer_test_environment(TEST [VAR=VALUE ...])
 # Gives a registered test the environment every test runs in (SDL's dummy audio,
 # Qt's offscreen platform, the sanitizers' settings and leak suppressions); the
