@@ -254,7 +254,7 @@ void ScanFolder(const fs::path& folder, const std::string& prefix, std::vector<P
     CheckPayloadName("the payload name", name);
     try {
       AceArchiveName(name);
-    } catch (const AceWriterError& e) {
+    } catch (const ace::Error& e) {
       throw ReleaseError("the payload " + std::string(e.what()) + "; rename " + Quoted(child.path()));
     }
     const auto status = child.symlink_status(ec);
@@ -448,7 +448,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
     }
     volumes = writer.Finish();
     if (options.onPackProgress) options.onPackProgress(payloadTotal, payloadTotal);
-  } catch (const AceWriterError& e) {
+  } catch (const ace::Error& e) {
     throw ReleaseError(std::string("the archive could not be written: ") + e.what());
   }
   if (volumes.size() > static_cast<std::size_t>(kMostVolumes)) {
