@@ -5,26 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "layout.h"
 #include "status.h"
 
 namespace ace {
 
-enum BlockType : std::uint8_t { kMainBlock = 0, kFileBlock32 = 1, kFileBlock64 = 3 };
-
-enum HeaderFlags : std::uint16_t {
-  kFlagAddSize = 0x0001,
-  kFlagComment = 0x0002,
-  kFlag64Bit = 0x0004,
-  kFlagNtSecurity = 0x0400,
-  kFlagMultiVolume = 0x0800,    // main header
-  kFlagFromPrevious = 0x1000,   // file header
-  kFlagToNext = 0x2000,         // file header
-  kFlagEncrypted = 0x4000,      // file header
-  kFlagSolid = 0x8000,
-};
-
-constexpr std::uint32_t kAttrDirectory = 0x10;
-constexpr std::uint32_t kAttrReadOnly = 0x01;
 
 struct MainHeader {
   std::uint16_t flags = 0;

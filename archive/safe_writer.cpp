@@ -100,44 +100,6 @@ bool SetTimes(int fd, std::uint32_t dosTime) {
 
 }  // namespace
 
-Status SplitEntryName(std::string_view name, std::vector<std::string>& parts) {
-  parts.clear();
-  if (name.empty() || name.front() == '\\' || name.front() == '/') return Status::UnsafeName;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = name.find_first_of("\\/", start);
-    const std::string_view part =
-        name.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    // ':' would name a drive (or a stream) on the system the archive came from.
-    if (part.empty() || part == "." || part == ".." || part.find(':') != std::string_view::npos) {
-      return Status::UnsafeName;
-    }
-    parts.emplace_back(part);
-    if (end == std::string_view::npos) break;
-    start = end + 1;
-  }
-  return Status::Ok;
-}
-
-bool DosTimeToUnix(std::uint32_t t, std::int64_t& seconds) {
-  struct tm tm = {};
-  tm.tm_sec = int(t & 0x1F) * 2;
-  tm.tm_min = int((t >> 5) & 0x3F);
-  tm.tm_hour = int((t >> 11) & 0x1F);
-  tm.tm_mday = int((t >> 16) & 0x1F);
-  tm.tm_mon = int((t >> 21) & 0x0F) - 1;
-  tm.tm_year = int((t >> 25) & 0x7F) + 80;
-  tm.tm_isdst = -1;
-  if (tm.tm_sec > 59 || tm.tm_min > 59 || tm.tm_hour > 23 || tm.tm_mday < 1 || tm.tm_mon < 0 ||
-      tm.tm_mon > 11) {
-    return false;
-  }
-  const time_t v = ::mktime(&tm);
-  if (v == time_t(-1)) return false;
-  seconds = std::int64_t(v);
-  return true;
-}
-
 void UseNamedTemporaryFiles(bool on) { g_namedOnly = on; }
 
 void SweptFolders::SweepOnce(int dirFd) {

@@ -17,20 +17,14 @@
 #include <utility>
 #include <vector>
 
+#include "dos_time.h"
+#include "entry_names.h"
 #include "status.h"
 
 namespace ace {
 
 // The write call used for entry data; tests put a failing one in its place.
 using WriteFunction = ssize_t (*)(int fd, const void* data, std::size_t size);
-
-// Splits an entry name (UTF-8, separators `\` and `/`) into components. UnsafeName
-// for an empty name, an absolute name, a drive letter, or a "", "." or ".."
-// component.
-Status SplitEntryName(std::string_view name, std::vector<std::string>& parts);
-
-// DOS time stamp (local time) to seconds since the epoch; false when impossible.
-bool DosTimeToUnix(std::uint32_t dosTime, std::int64_t& seconds);
 
 // The folders (device, inode) that one run has already cleared of temporary files
 // left by earlier runs: each is looked through once, before its first file.

@@ -13,55 +13,7 @@ namespace {
 
 constexpr std::uint64_t kSfxSearchLimit = 512 * 1024;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 }  // namespace
-
-std::vector<std::string> NextVolumeNames(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  std::string base = path;
-  std::string ext;
-  if (path.size() >= nameStart + 4 && path[path.size() - 4] == '.') {
-    base = path.substr(0, path.size() - 3);
-    ext = path.substr(path.size() - 3);
-  } else {
-    base = path + ".";
-  }
-  std::string digits;  // the new extension without its letter, or all three digits
-  bool letter = true;
-  bool upper = false;
-  if (ext.size() == 3 && (ext[0] == 'c' || ext[0] == 'C') && IsDigit(ext[1]) && IsDigit(ext[2])) {
-    const int n = (ext[1] - '0') * 10 + (ext[2] - '0') + 1;
-    upper = ext[0] == 'C';
-    if (n == 100) {
-      letter = false;
-      digits = "100";
-    } else {
-      digits = {char('0' + n / 10), char('0' + n % 10)};
-    }
-  } else if (ext.size() == 3 && IsDigit(ext[0]) && IsDigit(ext[1]) && IsDigit(ext[2])) {
-    const int n = (ext[0] - '0') * 100 + (ext[1] - '0') * 10 + (ext[2] - '0') + 1;
-    letter = false;
-    digits = std::to_string(n);
-  } else {
-    upper = !ext.empty() && std::isupper(static_cast<unsigned char>(ext[0]));
-    digits = "00";
-  }
-  if (!letter) return {base + digits};
-  // Upper case first, then lower case; on a case-sensitive file system these
-  // two cover every spelling of the letter, the current name's case included.
-  (void)upper;
-  return {base + "C" + digits, base + "c" + digits};
-}
-
-std::string MissingVolumeName(const std::string& path) {
-  const std::vector<std::string> names = NextVolumeNames(path);
-  if (names.size() < 2) return names.front();
-  // Report the spelling whose letter has the case of the current extension.
-  const char c = path.size() >= 3 ? path[path.size() - 3] : 'a';
-  return std::isupper(static_cast<unsigned char>(c)) ? names[0] : names[1];
-}
 
 VolumeSet::~VolumeSet() = default;
 

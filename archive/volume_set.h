@@ -12,6 +12,7 @@
 #include "headers.h"
 #include "read_ahead_file.h"
 #include "status.h"
+#include "volume_names.h"
 
 namespace ace {
 
@@ -19,13 +20,6 @@ struct VolumeCallback {
   int (*function)(void* context, const char* volumePath, int mode) = nullptr;
   void* context = nullptr;
 };
-
-// The spellings to try for the volume after `path`, in order: .ace -> .c00 ...
-// .c99 -> .100, the letter upper case first, then lower case.
-std::vector<std::string> NextVolumeNames(const std::string& path);
-// The spelling named when the next volume cannot be found: the one whose letter
-// has the case of the current name's extension.
-std::string MissingVolumeName(const std::string& path);
 
 class VolumeSet final : public ByteSource {
  public:

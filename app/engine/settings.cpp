@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "install_ini.h"
 #include "private_profile.h"
 
 namespace {
@@ -47,21 +48,21 @@ std::int32_t StrToInt(const std::string& text) {
 void ReadSettings(const std::string& exeDir, TSettings& s) {
   const std::string ini = exeDir + "install.ini";
   auto read = [&](const char* key, const char* fallback) {
-    return GetPrivateProfileString("FLAGS", key, fallback, ini);
+    return GetPrivateProfileString(install_ini::kSection, key, fallback, ini);
   };
-  s.Source = exeDir + read("SOURCE", "");
-  s.NfoFile = exeDir + read("NFOFILE", "");
-  s.MidFile = read("MIDFILE", "");
-  s.DefaultDir = read("DEFAULTDIR", "untitled");
-  s.RegFile1 = read("REGFILE1", "");
-  s.RegFile2 = read("REGFILE2", "");
-  s.Execute = read("EXECUTE", "");
-  const std::string numFiles = read("NUMFILES", "10");
+  s.Source = exeDir + read(install_ini::kSource, "");
+  s.NfoFile = exeDir + read(install_ini::kNfoFile, "");
+  s.MidFile = read(install_ini::kMidFile, "");
+  s.DefaultDir = read(install_ini::kDefaultDir, "untitled");
+  s.RegFile1 = read(install_ini::kRegFile1, "");
+  s.RegFile2 = read(install_ini::kRegFile2, "");
+  s.Execute = read(install_ini::kExecute, "");
+  const std::string numFiles = read(install_ini::kNumFiles, "10");
   const std::int32_t count = StrToInt(numFiles);
   // The volume bar divides by this count and the volume counter uses it as its
   // upper bound, so a count below 1 cannot work: refuse it at start-up.
   if (count < 1)
-    throw EConvertError("NUMFILES is '" + numFiles +
+    throw EConvertError(std::string(install_ini::kNumFiles) + " is '" + numFiles +
                         "': the number of archive volumes must be 1 or more");
   s.NumFiles = count;
   s.VolumeCounterMax = count;

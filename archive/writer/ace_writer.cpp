@@ -11,6 +11,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -18,38 +19,31 @@
 #include <utility>
 #include <unistd.h>
 
-#include "ace_crc.h"
 #include "bit_writer.h"
-#include "code_page.h"
 #include "crc32.h"
+#include "dos_time.h"
+#include "entry_names.h"
+#include "error.h"
+#include "layout.h"
 #include "lz77_encoder.h"
 #include "piece_compressor.h"
+#include "volume_names.h"
 
 namespace fs = std::filesystem;
-using acewriter::AceCrc;
-using acewriter::kAceCrcStart;
+using ace::kCrcStart;
 
 namespace {
 
-// Continues the checksum of entry data (the same sum as AceCrcUpdate), with the
-// archive library's faster routine: it is computed on the thread that reads.
+// Continues the checksum of entry data; it is computed on the thread that reads.
 std::uint32_t Checksum(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
   return ace::CrcUpdate(crc, bytes.data(), bytes.size());
 }
 
-constexpr std::uint16_t kHasData = 0x0001;
-constexpr std::uint16_t kFromPrevious = 0x1000;
-constexpr std::uint16_t kToNext = 0x2000;
-constexpr std::uint16_t kSolidEntry = 0x8000;
-constexpr std::uint16_t kMainMultiVolume = 0x0800;
-constexpr std::uint16_t kMainSolid = 0x8000;
-constexpr std::uint32_t kAttrReadOnly = 0x01;
-constexpr std::uint32_t kAttrDirectory = 0x10;
-constexpr std::uint32_t kAttrArchive = 0x20;
-constexpr std::size_t kMaxNameBytes = 259;
-constexpr char kStoredCodePage[] = "850";
+using ace::kAttrArchive;
+using ace::kAttrDirectory;
+using ace::kAttrReadOnly;
 constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
-constexpr std::size_t kFileHeaderFixed = 35;
+constexpr std::size_t kFileHeaderFixed = ace::kBlockPrefix + ace::kFileHeaderFixed32;
 constexpr std::uint64_t kDefaultPiece = std::uint64_t{4} << 20;
 constexpr std::uint64_t kSmallestPiece = 256;
 constexpr std::uint64_t kLargestPiece = std::uint64_t{1} << 30;
@@ -57,39 +51,19 @@ constexpr std::uint64_t kLargestPiece = std::uint64_t{1} << 30;
 // add no data, do not pile up in memory.
 constexpr std::size_t kMostItems = std::size_t{1} << 14;
 
-void PutU8(std::vector<std::uint8_t>& v, std::uint32_t x) { v.push_back(static_cast<std::uint8_t>(x)); }
-void PutU16(std::vector<std::uint8_t>& v, std::uint32_t x) {
-  PutU8(v, x);
-  PutU8(v, x >> 8);
-}
-void PutU32(std::vector<std::uint8_t>& v, std::uint32_t x) {
-  PutU16(v, x);
-  PutU16(v, x >> 16);
-}
-
-// Fills in HEAD_SIZE and HEAD_CRC of a block whose first four bytes are reserved.
-void Seal(std::vector<std::uint8_t>& h) {
-  const std::size_t size = h.size() - 4;
-  h[2] = static_cast<std::uint8_t>(size);
-  h[3] = static_cast<std::uint8_t>(size >> 8);
-  const std::uint32_t crc = AceCrc(std::span(h).subspan(4));
-  h[0] = static_cast<std::uint8_t>(crc);
-  h[1] = static_cast<std::uint8_t>(crc >> 8);
-}
-
 std::vector<std::uint8_t> MainHeader(std::uint16_t flags, int volume, std::uint32_t created) {
-  std::vector<std::uint8_t> h(4, 0);
-  PutU8(h, 0);
-  PutU16(h, flags);
-  for (char c : std::string("**ACE**")) PutU8(h, static_cast<std::uint8_t>(c));
-  PutU8(h, 10);  // needs the 1.0 extractor
-  PutU8(h, 20);  // written by a 2.0-level program
-  PutU8(h, 3);   // Unix
-  PutU8(h, static_cast<std::uint32_t>(volume));
-  PutU32(h, created);
-  for (int i = 0; i < 8; ++i) PutU8(h, 0);
-  PutU8(h, 0);  // no AV string
-  Seal(h);
+  std::vector<std::uint8_t> h(ace::kBlockPrefix, 0);
+  ace::AppendU8(h, ace::kMainBlock);
+  ace::AppendU16(h, flags);
+  for (char c : ace::kSignature) ace::AppendU8(h, static_cast<std::uint8_t>(c));
+  ace::AppendU8(h, ace::kVersionExtract);
+  ace::AppendU8(h, ace::kVersionCreated);
+  ace::AppendU8(h, ace::kHostUnix);
+  ace::AppendU8(h, static_cast<std::uint32_t>(volume));
+  ace::AppendU32(h, created);
+  for (int i = 0; i < 8; ++i) ace::AppendU8(h, 0);
+  ace::AppendU8(h, 0);  // no AV string
+  ace::SealBlock(h);
   return h;
 }
 
@@ -102,38 +76,27 @@ struct Entry {
   std::uint8_t method = 0;
   std::uint8_t quality = 0;
   std::uint16_t params = 0;
-  std::uint16_t flags = kHasData;
+  std::uint16_t flags = ace::kFlagAddSize;
 };
 
 std::vector<std::uint8_t> FileHeader(const Entry& e, std::uint16_t extraFlags, std::uint32_t packed,
                                      std::uint32_t crc) {
-  std::vector<std::uint8_t> h(4, 0);
-  PutU8(h, 1);
-  PutU16(h, e.flags | extraFlags);
-  PutU32(h, packed);
-  PutU32(h, e.originalSize);
-  PutU32(h, e.dosTime);
-  PutU32(h, e.attributes);
-  PutU32(h, crc);
-  PutU8(h, e.method);
-  PutU8(h, e.quality);
-  PutU16(h, e.params);
-  PutU16(h, 0);
-  PutU16(h, static_cast<std::uint32_t>(e.stored.size()));
-  for (char c : e.stored) PutU8(h, static_cast<std::uint8_t>(c));
-  Seal(h);
+  std::vector<std::uint8_t> h(ace::kBlockPrefix, 0);
+  ace::AppendU8(h, ace::kFileBlock32);
+  ace::AppendU16(h, e.flags | extraFlags);
+  ace::AppendU32(h, packed);
+  ace::AppendU32(h, e.originalSize);
+  ace::AppendU32(h, e.dosTime);
+  ace::AppendU32(h, e.attributes);
+  ace::AppendU32(h, crc);
+  ace::AppendU8(h, e.method);
+  ace::AppendU8(h, e.quality);
+  ace::AppendU16(h, e.params);
+  ace::AppendU16(h, 0);
+  ace::AppendU16(h, static_cast<std::uint32_t>(e.stored.size()));
+  for (char c : e.stored) ace::AppendU8(h, static_cast<std::uint8_t>(c));
+  ace::SealBlock(h);
   return h;
-}
-
-std::uint32_t DosTimeOf(std::time_t t) {
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  int year = tm.tm_year + 1900;
-  if (year < 1980) return (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
-  if (year > 2107) year = 2107, tm.tm_mon = 11, tm.tm_mday = 31, tm.tm_hour = 23, tm.tm_min = 59, tm.tm_sec = 59;
-  return (static_cast<std::uint32_t>(year - 1980) << 25) | (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
-         (static_cast<std::uint32_t>(tm.tm_mday) << 16) | (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
-         (static_cast<std::uint32_t>(tm.tm_min) << 5) | (static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2));
 }
 
 // Now, or the fixed moment of a reproducible build.
@@ -156,88 +119,24 @@ std::string Lower(std::string s) {
 
 std::uint32_t AceDosTime(fs::file_time_type time) {
   const auto sys = std::chrono::file_clock::to_sys(time);
-  return DosTimeOf(std::chrono::system_clock::to_time_t(sys));
+  return ace::UnixToDosTime(std::chrono::system_clock::to_time_t(sys));
 }
 
 std::filesystem::path AceVolumeName(const fs::path& firstVolume, int index) {
   if (index == 0) return firstVolume;
-  if (index < 0 || index > 255) throw AceWriterError("a volume set has at most 256 volumes");
+  if (index < 0 || index > 255) throw ace::Error(ace::Status::BadConstant, "a volume set has at most 256 volumes");
   std::string name = firstVolume.filename().string();
   if (name.size() < 4 || name[name.size() - 4] != '.')
-    throw AceWriterError("volume name '" + name + "' has no three-letter extension");
-  char ext[8];
-  if (index <= 100)
-    std::snprintf(ext, sizeof ext, "c%02d", index - 1);
-  else
-    std::snprintf(ext, sizeof ext, "%03d", index - 1);
-  name.replace(name.size() - 3, 3, ext);
+    throw ace::Error(ace::Status::BadConstant, "volume name '" + name + "' has no three-letter extension");
+  name.replace(name.size() - 3, 3, ace::VolumeExtension(index, 'c'));
   return firstVolume.parent_path() / name;
 }
 
-namespace {
-
-// `text` as a message shows it: valid UTF-8 as it is, otherwise the bytes past
-// ASCII as \xNN.
-std::string Shown(const std::string& text) {
-  if (ace::IsUtf8(text)) return text;
-  std::string shown;
-  for (unsigned char c : text) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-    shown += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(hex);
-  }
-  return shown;
-}
-
-// The character of valid UTF-8 `text` that starts at `at`, and its code point.
-std::pair<std::string, char32_t> CharacterAt(const std::string& text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
-  return {text.substr(at, length), code};
-}
-
-}  // namespace
-
-AceEntryName AceNameForms(const std::string& input) {
-  std::string name = input;
-  std::replace(name.begin(), name.end(), '/', '\\');
-  if (!name.empty() && name.back() == '\\') name.pop_back();
-  auto refuse = [&](const std::string& why) -> AceWriterError {
-    return AceWriterError("entry name \"" + Shown(input) + "\": " + why);
-  };
-  if (name.empty()) throw refuse("is empty");
-  if (name.front() == '\\') throw refuse("is absolute");
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7F) throw refuse("contains a control character");
-    if (std::strchr(":*?\"<>|", c)) throw refuse(std::string("contains the character '") + char(c) + "'");
-  }
-  if (!ace::IsUtf8(name)) throw refuse("is not valid UTF-8");
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = name.find('\\', start);
-    if (end == std::string::npos) end = name.size();
-    const std::string part = name.substr(start, end - start);
-    if (part.empty()) throw refuse("has an empty path component");
-    if (part == "." || part == "..") throw refuse("has a '" + part + "' component");
-    start = end + 1;
-  }
-  // Stored in code page 850, as the original tools on DOS and Windows expect.
-  ace::CodePage cp850;
-  if (!cp850.Open(kStoredCodePage)) throw refuse("cannot be converted: the C library has no code page 850");
-  AceEntryName forms{name, {}};
-  std::size_t bad = 0;
-  if (!cp850.FromUtf8(name, forms.stored, bad)) {
-    const auto [character, code] = CharacterAt(name, bad);
-    char codePoint[16];
-    std::snprintf(codePoint, sizeof codePoint, "U+%04X", static_cast<unsigned>(code));
-    throw refuse("character \"" + character + "\" (" + codePoint + ") has no code page 850 form");
-  }
-  if (forms.stored.size() > kMaxNameBytes) throw refuse("is longer than 259 bytes");
-  // Readers take a stored name that happens to be valid UTF-8 as UTF-8.
-  const std::string readBack = cp850.ToUtf8(forms.stored);
-  if (readBack != name) throw refuse("its code page 850 bytes would read back as \"" + readBack + "\"");
+ace::EntryName AceNameForms(const std::string& input) {
+  ace::EntryName forms;
+  std::string message;
+  const ace::Status status = ace::StoredEntryName(input, forms, message);
+  if (status != ace::Status::Ok) throw ace::Error(status, message);
   return forms;
 }
 
@@ -248,7 +147,7 @@ namespace {
 // A compressed entry whose packed data is still being compressed.
 struct PendingEntry {
   Entry e;
-  std::uint32_t crc = kAceCrcStart;  // of all its bytes
+  std::uint32_t crc = kCrcStart;  // of all its bytes
   // Its source from the first byte again, to store it instead; only kept for an
   // entry whose bytes span jobs (the others are still in their job's data).
   acewriter::ByteReader reread;
@@ -293,7 +192,7 @@ struct AceWriter::Impl {
   long long segmentAt = 0;  // offset of the open segment's header in the volume
   std::uint64_t segmentPacked = 0;
   bool segmentContinued = false;
-  std::uint32_t crc = kAceCrcStart;  // of the original bytes of the open entry read so far
+  std::uint32_t crc = kCrcStart;  // of the original bytes of the open entry read so far
   std::optional<std::uint8_t> held;
   std::vector<std::vector<std::uint8_t>> queued;
 
@@ -331,7 +230,7 @@ struct AceWriter::Impl {
   void Write(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-      throw AceWriterError("cannot write volume '" + VolumeLabel() + "': " + std::strerror(errno));
+      throw ace::Error(ace::Status::WriteFailed, "cannot write volume '" + VolumeLabel() + "': " + std::strerror(errno));
     written += bytes.size();
   }
 
@@ -339,18 +238,18 @@ struct AceWriter::Impl {
     if (!file) return;
     std::FILE* f = file;
     file = nullptr;
-    if (std::fclose(f) != 0) throw AceWriterError("cannot complete volume '" + VolumeLabel() + "': " + std::strerror(errno));
+    if (std::fclose(f) != 0) throw ace::Error(ace::Status::WriteFailed, "cannot complete volume '" + VolumeLabel() + "': " + std::strerror(errno));
   }
 
   void OpenVolume() {
     CloseVolume();
     const int index = static_cast<int>(finals.size());
-    if (index > 255) throw AceWriterError("the archive needs more than 256 volumes; choose a larger volume size");
+    if (index > 255) throw ace::Error(ace::Status::TooLarge, "the archive needs more than 256 volumes; choose a larger volume size");
     const fs::path final = AceVolumeName(first, index);
     fs::path temp = final;
     temp += ".part";
     file = std::fopen(temp.c_str(), "wb");
-    if (!file) throw AceWriterError("cannot create volume '" + temp.string() + "': " + std::strerror(errno));
+    if (!file) throw ace::Error(ace::Status::OpenFailed, "cannot create volume '" + temp.string() + "': " + std::strerror(errno));
     finals.push_back(final);
     temps.push_back(temp);
     written = 0;
@@ -359,20 +258,20 @@ struct AceWriter::Impl {
 
   void Seek(long long at) {
     if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0)
-      throw AceWriterError("cannot seek in volume '" + VolumeLabel() + "'");
+      throw ace::Error(ace::Status::WriteFailed, "cannot seek in volume '" + VolumeLabel() + "'");
   }
 
   void BeginSegment(bool continued) {
     segmentAt = static_cast<long long>(written);
     segmentPacked = 0;
     segmentContinued = continued;
-    Write(FileHeader(openEntry, continued ? kFromPrevious : 0, 0, kAceCrcStart));
+    Write(FileHeader(openEntry, continued ? ace::kFlagFromPrevious : 0, 0, kCrcStart));
   }
 
   // Rewrites the open segment's header with its final size and checksum.
   void SealSegment(bool continuesInNext) {
-    if (segmentPacked > 0xFFFFFFFFu) throw AceWriterError("entry '" + openEntry.name + "' packs to 4 GiB or more");
-    const std::uint16_t flags = (segmentContinued ? kFromPrevious : 0) | (continuesInNext ? kToNext : 0);
+    if (segmentPacked > 0xFFFFFFFFu) throw ace::Error(ace::Status::TooLarge, "entry '" + openEntry.name + "' packs to 4 GiB or more");
+    const std::uint16_t flags = (segmentContinued ? ace::kFlagFromPrevious : 0) | (continuesInNext ? ace::kFlagToNext : 0);
     const auto header = FileHeader(openEntry, flags, static_cast<std::uint32_t>(segmentPacked), crc);
     const std::uint64_t end = written;
     Seek(segmentAt);
@@ -384,7 +283,7 @@ struct AceWriter::Impl {
 
   void CheckFits(std::uint64_t need, const std::string& what) const {
     if (need > Remaining())
-      throw AceWriterError("the volume size " + std::to_string(options.VolumeSize) + " is too small for " + what);
+      throw ace::Error(ace::Status::TooLarge, "the volume size " + std::to_string(options.VolumeSize) + " is too small for " + what);
   }
 
   // Writes packed bytes of the open entry, moving on to a new volume when full.
@@ -462,8 +361,8 @@ struct AceWriter::Impl {
     }
   }
 
-  Entry MakeEntry(const AceEntryName& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
-    if (size > 0xFFFFFFFFu) throw AceWriterError("entry '" + name.name + "' is 4 GiB or larger");
+  Entry MakeEntry(const ace::EntryName& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
+    if (size > 0xFFFFFFFFu) throw ace::Error(ace::Status::TooLarge, "entry '" + name.name + "' is 4 GiB or larger");
     Entry e;
     e.name = name.name;
     e.stored = name.stored;
@@ -476,34 +375,34 @@ struct AceWriter::Impl {
     return e;
   }
 
-  void AddFolderEntry(const AceEntryName& name, std::uint32_t dosTime) {
+  void AddFolderEntry(const ace::EntryName& name, std::uint32_t dosTime) {
     const std::string key = Lower(name.name);
     if (directories.count(key)) return;
-    if (files.count(key)) throw AceWriterError("entry '" + name.name + "' is already in the archive as a file");
+    if (files.count(key)) throw ace::Error(ace::Status::UnsafeName, "entry '" + name.name + "' is already in the archive as a file");
     AddParents(name, dosTime);
     directories.insert(key);
     Entry e = MakeEntry(name, 0, dosTime, kAttrDirectory);
-    AddBlock(FileHeader(e, 0, 0, kAceCrcStart));
+    AddBlock(FileHeader(e, 0, 0, kCrcStart));
   }
 
   // `\` is the same byte in both forms, so the parents are cut from both alike.
-  void AddParents(const AceEntryName& name, std::uint32_t dosTime) {
+  void AddParents(const ace::EntryName& name, std::uint32_t dosTime) {
     const std::size_t cut = name.name.rfind('\\');
     if (cut != std::string::npos)
       AddFolderEntry({name.name.substr(0, cut), name.stored.substr(0, name.stored.rfind('\\'))}, dosTime);
   }
 
-  AceEntryName ClaimFileName(const std::string& input, std::uint32_t dosTime) {
-    const AceEntryName name = AceNameForms(input);
+  ace::EntryName ClaimFileName(const std::string& input, std::uint32_t dosTime) {
+    const ace::EntryName name = AceNameForms(input);
     const std::string key = Lower(name.name);
-    if (files.count(key) || directories.count(key)) throw AceWriterError("entry '" + name.name + "' is already in the archive");
+    if (files.count(key) || directories.count(key)) throw ace::Error(ace::Status::UnsafeName, "entry '" + name.name + "' is already in the archive");
     AddParents(name, dosTime);
     files.insert(key);
     return name;
   }
 
   void StopWhenAsked() const {
-    if (options.ShouldStop && options.ShouldStop()) throw AceWriterError("stopped");
+    if (options.ShouldStop && options.ShouldStop()) throw ace::Error(ace::Status::Cancelled, "stopped");
   }
 
   // Entry data written out so far, for OnProgress.
@@ -519,7 +418,7 @@ struct AceWriter::Impl {
     for (std::size_t got = 0; got < n;) {
       StopWhenAsked();
       const std::size_t r = source(dst + got, std::min(n - got, kStep));
-      if (r == 0) throw AceWriterError("entry '" + e.name + "': the source ended before its announced size");
+      if (r == 0) throw ace::Error(ace::Status::ReadFailed, "entry '" + e.name + "': the source ended before its announced size");
       got += r;
     }
   }
@@ -544,7 +443,7 @@ struct AceWriter::Impl {
     Settle(kFileHeaderFixed + e.stored.size() + 1);
     open = true;
     openEntry = e;
-    crc = kAceCrcStart;
+    crc = kCrcStart;
     held.reset();
     BeginSegment(false);
   }
@@ -557,10 +456,10 @@ struct AceWriter::Impl {
     const std::uint64_t size = e.originalSize;
     if (size == 0) {
       e.method = 0;
-      AddBlock(FileHeader(e, 0, 0, kAceCrcStart));
+      AddBlock(FileHeader(e, 0, 0, kCrcStart));
       return;
     }
-    if (options.Solid) e.flags |= kSolidEntry;
+    if (options.Solid) e.flags |= ace::kFlagSolid;
     if (size <= kSmallStored) {
       // A code group costs more than these few bytes: store them. They still enter
       // the compressor's history, as they enter the reader's window.
@@ -568,7 +467,7 @@ struct AceWriter::Impl {
       std::array<std::uint8_t, kSmallStored> data{};
       ReadExactly(source, data.data(), static_cast<std::size_t>(size), e);
       const auto bytes = std::span(data).first(static_cast<std::size_t>(size));
-      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), AceCrc(bytes));
+      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), ace::Crc32(bytes.data(), bytes.size()));
       block.insert(block.end(), bytes.begin(), bytes.end());
       if (compressor) AddToStream(bytes, false);
       AddBlock(std::move(block));
@@ -620,7 +519,7 @@ struct AceWriter::Impl {
     const std::uint64_t size = e.originalSize;
     auto entry = std::make_shared<PendingEntry>();
     entry->e = e;
-    std::uint32_t running = kAceCrcStart;
+    std::uint32_t running = kCrcStart;
     std::uint64_t firstJob = 0;
     for (std::uint64_t done = 0; done < size;) {
       if (Room() == 0) Cut(done);
@@ -708,11 +607,11 @@ struct AceWriter::Impl {
     const std::uint64_t size = entry.e.originalSize;
     if (!segmentContinued && segmentPacked + 1 > size) {
       if (std::fflush(file) != 0 || ftruncate(fileno(file), static_cast<off_t>(segmentAt)) != 0)
-        throw AceWriterError("cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
+        throw ace::Error(ace::Status::WriteFailed, "cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
       Seek(segmentAt);
       written = static_cast<std::uint64_t>(segmentAt);
       openEntry.method = 0;
-      crc = kAceCrcStart;
+      crc = kCrcStart;
       held.reset();
       BeginSegment(false);
       if (!whole.empty()) {
@@ -721,7 +620,7 @@ struct AceWriter::Impl {
       } else {
         entry.rewind();
         CopyStored(entry.reread, size, false);
-        if (crc != entry.crc) throw AceWriterError("entry '" + entry.e.name + "' changed while it was being read");
+        if (crc != entry.crc) throw ace::Error(ace::Status::ReadFailed, "entry '" + entry.e.name + "' changed while it was being read");
       }
     }
     entry.reread = nullptr;
@@ -730,16 +629,19 @@ struct AceWriter::Impl {
 
   template <class F>
   void Guarded(F&& f) {
-    if (finished) throw AceWriterError("the archive is already finished");
-    if (failed) throw AceWriterError("the archive cannot be continued after an earlier error");
+    if (finished) throw ace::Error(ace::Status::BadHandle, "the archive is already finished");
+    if (failed) throw ace::Error(ace::Status::BadHandle, "the archive cannot be continued after an earlier error");
     try {
       f();
-    } catch (const AceWriterError&) {
+    } catch (const ace::Error&) {
       failed = true;
       throw;
+    } catch (const std::bad_alloc& err) {
+      failed = true;
+      throw ace::Error(ace::Status::Memory, err.what());
     } catch (const std::exception& err) {
       failed = true;
-      throw AceWriterError(err.what());
+      throw ace::Error(ace::Status::WriteFailed, err.what());
     }
   }
 };
@@ -747,20 +649,20 @@ struct AceWriter::Impl {
 AceWriter::AceWriter(fs::path firstVolume, AceWriterOptions options) : impl_(std::make_unique<Impl>()) {
   Impl& w = *impl_;
   if (options.DictionaryBits < 10 || options.DictionaryBits > 22)
-    throw AceWriterError("the dictionary size must be 2^10 .. 2^22 bytes (bits 10..22)");
-  if (options.Level < 0 || options.Level > 5) throw AceWriterError("the compression level must be 0..5");
+    throw ace::Error(ace::Status::BadConstant, "the dictionary size must be 2^10 .. 2^22 bytes (bits 10..22)");
+  if (options.Level < 0 || options.Level > 5) throw ace::Error(ace::Status::BadConstant, "the compression level must be 0..5");
   if (options.VolumeSize != 0) {
-    if (options.VolumeSize < 128) throw AceWriterError("the volume size must be at least 128 bytes");
+    if (options.VolumeSize < 128) throw ace::Error(ace::Status::BadConstant, "the volume size must be at least 128 bytes");
     if (Lower(firstVolume.extension().string()) != ".ace")
-      throw AceWriterError("the first volume of a multi-volume set must be named *.ace");
+      throw ace::Error(ace::Status::BadConstant, "the first volume of a multi-volume set must be named *.ace");
   }
-  if (options.Threads < 0) throw AceWriterError("the number of threads must be 0 (one per processor) or more");
+  if (options.Threads < 0) throw ace::Error(ace::Status::BadConstant, "the number of threads must be 0 (one per processor) or more");
   if (options.PieceSize != 0 && (options.PieceSize < kSmallestPiece || options.PieceSize > kLargestPiece))
-    throw AceWriterError("the piece size must be 0 (the default) or 256 bytes .. 1 GiB");
+    throw ace::Error(ace::Status::BadConstant, "the piece size must be 0 (the default) or 256 bytes .. 1 GiB");
   w.first = std::move(firstVolume);
   w.options = options;
-  w.mainFlags = static_cast<std::uint16_t>((options.Solid ? kMainSolid : 0) | (options.VolumeSize ? kMainMultiVolume : 0));
-  w.created = options.Created ? options.Created : DosTimeOf(CreationTime());
+  w.mainFlags = static_cast<std::uint16_t>((options.Solid ? ace::kFlagSolid : 0) | (options.VolumeSize ? ace::kFlagMultiVolume : 0));
+  w.created = options.Created ? options.Created : ace::UnixToDosTime(CreationTime());
   if (options.Level > 0) {
     const int threads = options.Threads > 0 ? options.Threads
                                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -784,25 +686,25 @@ void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) 
   impl_->Guarded([&] {
     std::error_code ec;
     const auto status = fs::status(source, ec);
-    if (ec || !fs::is_regular_file(status)) throw AceWriterError("'" + source.string() + "' is not a readable file");
+    if (ec || !fs::is_regular_file(status)) throw ace::Error(ace::Status::OpenFailed, "'" + source.string() + "' is not a readable file");
     const std::uint64_t size = fs::file_size(source, ec);
-    if (ec) throw AceWriterError("cannot read the size of '" + source.string() + "'");
+    if (ec) throw ace::Error(ace::Status::ReadFailed, "cannot read the size of '" + source.string() + "'");
     const auto mtime = fs::last_write_time(source, ec);
-    const std::uint32_t dosTime = ec ? DosTimeOf(std::time(nullptr)) : AceDosTime(mtime);
+    const std::uint32_t dosTime = ec ? ace::UnixToDosTime(std::time(nullptr)) : AceDosTime(mtime);
     const bool writable = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) != fs::perms::none;
     std::FILE* opened = std::fopen(source.c_str(), "rb");
-    if (!opened) throw AceWriterError("cannot open '" + source.string() + "': " + std::strerror(errno));
+    if (!opened) throw ace::Error(ace::Status::OpenFailed, "cannot open '" + source.string() + "': " + std::strerror(errno));
     // Shared with the entry, which keeps it open if it may have to read it again.
     const std::shared_ptr<std::FILE> in(opened, &std::fclose);
-    const AceEntryName name = impl_->ClaimFileName(archiveName, dosTime);
+    const ace::EntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, size, dosTime, kAttrArchive | (writable ? 0 : kAttrReadOnly));
     const std::string shown = source.string();
     impl_->AddData(e, [in, shown](std::uint8_t* dst, std::size_t n) -> std::size_t {
       const std::size_t got = std::fread(dst, 1, n, in.get());
-      if (got == 0 && std::ferror(in.get())) throw AceWriterError("cannot read '" + shown + "'");
+      if (got == 0 && std::ferror(in.get())) throw ace::Error(ace::Status::ReadFailed, "cannot read '" + shown + "'");
       return got;
     }, [in, shown] {
-      if (std::fseek(in.get(), 0, SEEK_SET) != 0) throw AceWriterError("cannot read '" + shown + "' again");
+      if (std::fseek(in.get(), 0, SEEK_SET) != 0) throw ace::Error(ace::Status::ReadFailed, "cannot read '" + shown + "' again");
     }, true);
   });
 }
@@ -810,8 +712,8 @@ void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) 
 void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::uint8_t> data, std::uint32_t dosTime,
                          std::uint32_t attributes) {
   impl_->Guarded([&] {
-    if (attributes & kAttrDirectory) throw AceWriterError("entry '" + archiveName + "': file data with the folder attribute");
-    const AceEntryName name = impl_->ClaimFileName(archiveName, dosTime);
+    if (attributes & kAttrDirectory) throw ace::Error(ace::Status::BadConstant, "entry '" + archiveName + "': file data with the folder attribute");
+    const ace::EntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, data.size(), dosTime, attributes);
     std::size_t at = 0;
     impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {
@@ -837,7 +739,7 @@ std::vector<fs::path> AceWriter::Finish() {
       fs::rename(w.temps[i], w.finals[i], ec);
       if (ec) {
         for (std::size_t j = 0; j < i; ++j) fs::remove(w.finals[j], ec);
-        throw AceWriterError("cannot rename '" + w.temps[i].string() + "' to its final name: " + ec.message());
+        throw ace::Error(ace::Status::WriteFailed, "cannot rename '" + w.temps[i].string() + "' to its final name: " + ec.message());
       }
     }
     w.finished = true;

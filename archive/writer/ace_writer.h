@@ -8,14 +8,11 @@
 #include <functional>
 #include <memory>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-class AceWriterError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+#include "entry_names.h"
+#include "error.h"
 
 struct AceWriterOptions {
   bool Solid = true;
@@ -23,7 +20,7 @@ struct AceWriterOptions {
   int Level = 3;                  // 0 stores everything, 1 (fastest) .. 5 (best)
   std::uint64_t VolumeSize = 0;   // largest size of one volume; 0 = a single volume
   // Asked before each entry and each piece of input read, and while waiting for the
-  // compressing threads: true stops the writer with AceWriterError ("stopped"),
+  // compressing threads: true stops the writer with ace::Error (Cancelled, "stopped"),
   // and, as after any failure, it leaves no volume.
   std::function<bool()> ShouldStop = nullptr;
   // Threads that compress; 0 = one per processor (std::thread::hardware_concurrency).
@@ -42,8 +39,8 @@ struct AceWriterOptions {
   std::function<void(std::uint64_t packedInputBytes)> OnProgress = nullptr;
 };
 
-// Builds one archive set. Every failure throws AceWriterError with a message that
-// names the entry or volume concerned; after a failure the writer accepts nothing
+// Builds one archive set. Every failure throws ace::Error: a Status, and a message
+// that names the entry or volume concerned; after a failure the writer accepts nothing
 // more, and a writer destroyed without a successful Finish leaves no volume behind.
 //
 // Compressed entries are read when they are added, but compressed on other threads
@@ -85,20 +82,13 @@ std::filesystem::path AceVolumeName(const std::filesystem::path& firstVolume, in
 // empty, absolute, carry a drive letter, contain "." or ".." components or empty
 // ones, control characters, are not valid UTF-8, hold a character that code
 // page 850 lacks, take more than 259 bytes in it or would read back as another
-// name (see AceNameForms) are refused with AceWriterError, whose message names
-// the entry (and the character).
+// name (see AceNameForms) are refused with ace::Error (UnsafeName), whose
+// message names the entry (and the character).
 std::string AceArchiveName(const std::string& name);
 
-// An entry name in its two forms: UTF-8 with '\' as AceArchiveName gives it, and
-// the bytes stored in the header, in code page 850 (the OEM code page of the DOS
-// and Windows tools). Readers take stored bytes that are valid UTF-8 as UTF-8, so
-// a name whose code page 850 bytes happen to be valid UTF-8 ("├®" is stored as
-// the bytes of "é") would read back as another name, and is refused.
-struct AceEntryName {
-  std::string name;
-  std::string stored;
-};
-AceEntryName AceNameForms(const std::string& name);
+// An entry name in its two forms (ace::StoredEntryName): UTF-8 with '\' as
+// AceArchiveName gives it, and the code page 850 bytes stored in the header.
+ace::EntryName AceNameForms(const std::string& name);
 
 // A DOS time stamp (local time) for a file time; clamped to 1980..2107.
 std::uint32_t AceDosTime(std::filesystem::file_time_type time);

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < pieces.size(); ++i)
       w.AddBytes("d" + std::to_string(i % 3) + "/e" + std::to_string(i), pieces[i], 0x5A000000u, 0x20);
     volumes = w.Finish();
-  } catch (const AceWriterError&) {
+  } catch (const ace::Error&) {
     return 0;  // volume sizes too small for these entries are refused, never written
   }
   const acetest::DecodedSet set = acetest::DecodeSet(volumes.at(0));

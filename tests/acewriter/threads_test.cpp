@@ -245,7 +245,7 @@ TEST(Pieces, AFileChangedBeforeItIsStoredIsRefused) {
     try {
       w.Finish();
       ADD_FAILURE() << "finished";
-    } catch (const AceWriterError& e) {
+    } catch (const ace::Error& e) {
       EXPECT_STREQ(e.what(), "entry 'noise.bin' changed while it was being read");
     }
   }
@@ -261,9 +261,13 @@ TEST(Pieces, StopsAndFailuresLeaveNoVolume) {
     int stopAfter;          // ShouldStop answers true from this call on; 0 = never
     std::uint64_t volume;   // too small for the entries: refused while writing
     std::string message;
+    ace::Status status;
   };
-  const Row rows[] = {{1, 3, 0, "stopped"}, {3, 3, 0, "stopped"}, {1, 40, 0, "stopped"}, {4, 40, 0, "stopped"},
-                      {3, 0, 130, "more than 256 volumes"}};
+  const Row rows[] = {{1, 3, 0, "stopped", ace::Status::Cancelled},
+                      {3, 3, 0, "stopped", ace::Status::Cancelled},
+                      {1, 40, 0, "stopped", ace::Status::Cancelled},
+                      {4, 40, 0, "stopped", ace::Status::Cancelled},
+                      {3, 0, 130, "more than 256 volumes", ace::Status::TooLarge}};
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.threads) + "/" + std::to_string(row.stopAfter));
     TempDir dir;
@@ -276,8 +280,9 @@ TEST(Pieces, StopsAndFailuresLeaveNoVolume) {
     try {
       Write(dir / "out" / "s.ace", o, items, dir / "sources");
       ADD_FAILURE() << "finished";
-    } catch (const AceWriterError& e) {
+    } catch (const ace::Error& e) {
       EXPECT_NE(std::string(e.what()).find(row.message), std::string::npos) << e.what();
+      EXPECT_EQ(e.status(), row.status) << e.what();
     }
     EXPECT_TRUE(fs::is_empty(dir / "out"));
   }

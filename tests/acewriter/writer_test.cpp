@@ -5,7 +5,7 @@
 #include <map>
 #include <sys/stat.h>
 
-#include "ace_crc.h"
+#include "crc32.h"
 #include "ace_writer.h"
 #include "support.h"
 #include "unace.h"
@@ -312,14 +312,14 @@ TEST(Volumes, ContinuedSegmentsCarryTheChecksumOfTheDataReadSoFar) {
       ASSERT_EQ(blocks.size(), 2u);
       const Block& seg = blocks[1];
       if (v + 1 == volumes.size()) {
-        EXPECT_EQ(seg.crc, acewriter::AceCrc(data));
+        EXPECT_EQ(seg.crc, ace::CrcTable(ace::kCrcStart, data.data(), data.size()));
         continue;
       }
       // Some prefix of the data, at least as long as what was stored before the cut.
-      std::uint32_t running = acewriter::kAceCrcStart;
+      std::uint32_t running = ace::kCrcStart;
       std::size_t prefix = running == seg.crc ? 0 : data.size() + 1;
       for (std::size_t n = 0; n < data.size() && prefix > data.size(); ++n) {
-        running = acewriter::AceCrcUpdate(running, std::span(data).subspan(n, 1));
+        running = ace::CrcTable(running, data.data() + n, 1);
         if (running == seg.crc) prefix = n + 1;
       }
       ASSERT_LE(prefix, data.size()) << "volume " << v << ": not the checksum of any prefix";
@@ -360,7 +360,7 @@ TEST(Volumes, TinyEntriesAndFoldersBetweenCuts) {
             it.directory ? w.AddDirectory(it.name, fs::file_time_type::clock::now()) : w.AddBytes(it.name, it.data, kTime, 0x20);
           w.Finish();
         },
-        AceWriterError);
+        ace::Error);
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
@@ -371,7 +371,7 @@ TEST(Volumes, NamesGoOnPastC99) {
   EXPECT_EQ(AceVolumeName("x/set.ace", 100), fs::path("x/set.c99"));
   EXPECT_EQ(AceVolumeName("x/set.ace", 101), fs::path("x/set.100"));
   EXPECT_EQ(AceVolumeName("x/set.ace", 255), fs::path("x/set.254"));
-  EXPECT_THROW(AceVolumeName("x/set.ace", 256), AceWriterError);
+  EXPECT_THROW(AceVolumeName("x/set.ace", 256), ace::Error);
 
   TempDir dir;
   const std::vector<Item> items{{"big.bin", RandomBytes(110 * 180, 8)}};
@@ -387,7 +387,7 @@ TEST(Volumes, NamesGoOnPastC99) {
   TempDir dir2;
   {
     AceWriter w(dir2 / "over.ace", o);
-    EXPECT_THROW(w.AddBytes("huge", RandomBytes(300 * 256, 9), kTime, 0x20), AceWriterError);
+    EXPECT_THROW(w.AddBytes("huge", RandomBytes(300 * 256, 9), kTime, 0x20), ace::Error);
   }
   EXPECT_TRUE(fs::is_empty(dir2.path()));
 }
@@ -398,14 +398,21 @@ TEST(Volumes, RefusesWhatCannotBeSplit) {
   {
     AceWriter w(dir / "f.ace", {true, 22, 3, 200});
     for (int i = 0; i < 10; ++i) w.AddDirectory("folder" + std::to_string(i), fs::file_time_type::clock::now());
-    EXPECT_THROW(w.Finish(), AceWriterError);
+    EXPECT_THROW(w.Finish(), ace::Error);
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
-  EXPECT_THROW(AceWriter(dir / "x.ace", {true, 22, 3, 100}), AceWriterError);
-  EXPECT_THROW(AceWriter(dir / "x.zip", {true, 22, 3, 4096}), AceWriterError);
-  EXPECT_THROW(AceWriter(dir / "x.ace", {true, 23, 3, 0}), AceWriterError);
-  EXPECT_THROW(AceWriter(dir / "x.ace", {true, 9, 3, 0}), AceWriterError);
-  EXPECT_THROW(AceWriter(dir / "x.ace", {true, 22, 6, 0}), AceWriterError);
+  // Options out of range are refused as bad constants.
+  const std::pair<const char*, AceWriterOptions> refused[] = {
+      {"x.ace", {true, 22, 3, 100}}, {"x.zip", {true, 22, 3, 4096}}, {"x.ace", {true, 23, 3, 0}},
+      {"x.ace", {true, 9, 3, 0}},    {"x.ace", {true, 22, 6, 0}}};
+  for (const auto& [name, options] : refused) {
+    try {
+      AceWriter w(dir / name, options);
+      ADD_FAILURE() << name << " " << options.DictionaryBits << " " << options.Level << " accepted";
+    } catch (const ace::Error& e) {
+      EXPECT_EQ(e.status(), ace::Status::BadConstant) << e.what();
+    }
+  }
 }
 
 TEST(Names, StoredWithBackslashesAndCheckedForSafety) {
@@ -414,20 +421,20 @@ TEST(Names, StoredWithBackslashesAndCheckedForSafety) {
   EXPECT_EQ(AceArchiveName("x..y"), "x..y");
   for (const char* bad : {"", "/abs", "\\abs", "c:file", "a/../b", "..", "./a", "a//b", "a\\.\\b", "tab\tname",
                           "what?", "pipe|name"})
-    EXPECT_THROW(AceArchiveName(bad), AceWriterError) << bad;
+    EXPECT_THROW(AceArchiveName(bad), ace::Error) << bad;
   EXPECT_NO_THROW(AceArchiveName(std::string(259, 'n')));
-  EXPECT_THROW(AceArchiveName(std::string(260, 'n')), AceWriterError);
+  EXPECT_THROW(AceArchiveName(std::string(260, 'n')), ace::Error);
   // The limit counts stored bytes: one per character in code page 850.
   std::string umlauts;
   for (int i = 0; i < 259; ++i) umlauts += "ü";
   EXPECT_NO_THROW(AceArchiveName(umlauts));
-  EXPECT_THROW(AceArchiveName(umlauts + "ü"), AceWriterError);
+  EXPECT_THROW(AceArchiveName(umlauts + "ü"), ace::Error);
 
   TempDir dir;
   AceWriter w(dir / "n.ace", {});
   w.AddBytes("a/b.txt", std::vector<std::uint8_t>{1, 2}, kTime, 0x20);
-  EXPECT_THROW(w.AddBytes("a\\b.txt", std::vector<std::uint8_t>{1}, kTime, 0x20), AceWriterError);  // duplicate
-  EXPECT_THROW(w.Finish(), AceWriterError);  // the writer refuses to go on after an error
+  EXPECT_THROW(w.AddBytes("a\\b.txt", std::vector<std::uint8_t>{1}, kTime, 0x20), ace::Error);  // duplicate
+  EXPECT_THROW(w.Finish(), ace::Error);  // the writer refuses to go on after an error
 }
 
 TEST(Names, Utf8NamesAreStoredInCodePage850) {
@@ -453,8 +460,9 @@ TEST(Names, RefusalsNameTheCharacterCodePage850Lacks) {
     try {
       AceArchiveName(name);
       ADD_FAILURE() << name << " was accepted";
-    } catch (const AceWriterError& e) {
+    } catch (const ace::Error& e) {
       EXPECT_EQ(e.what(), message);
+      EXPECT_EQ(e.status(), ace::Status::UnsafeName) << name;
     }
   }
 }
@@ -475,7 +483,7 @@ TEST(Files, AddFileStreamsAndKeepsAttributesAndTime) {
     w.AddFile("src/big.txt", dir / "src" / "big.txt");
     w.AddFile("src/ro.txt", dir / "src" / "ro.txt");
     w.AddFile("src/empty", dir / "src" / "empty");
-    EXPECT_THROW(w.AddFile("src/missing", dir / "src" / "missing"), AceWriterError);
+    EXPECT_THROW(w.AddFile("src/missing", dir / "src" / "missing"), ace::Error);
   }
   EXPECT_TRUE(fs::is_empty(dir / "out")) << "a failed set leaves no volume behind";
   {

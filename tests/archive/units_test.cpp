@@ -1,13 +1,12 @@
-// The building blocks on their own: checksum, bit reader, code construction,
-// distance history, the EXE and DELTA filters, volume names, entry names, times
-// and the report texts.
+// The reader's building blocks on their own: bit reader, code construction,
+// distance history, the EXE and DELTA filters and the report texts (the format's
+// own pieces are tested in format_test.cpp).
 #include <gtest/gtest.h>
 
 #include <ctime>
 
 #include "ace_messages.h"
 #include "bit_reader.h"
-#include "crc32.h"
 #include "delta_filter.h"
 #include "exe_filter.h"
 #include "huffman.h"
@@ -20,34 +19,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-TEST(Crc, CheckValues) {
-  const std::string nine = "123456789";
-  EXPECT_EQ(ace::Crc32(reinterpret_cast<const std::uint8_t*>(nine.data()), 9), 0x340BC6D9u);
-  EXPECT_EQ(ace::Crc32(nullptr, 0), 0xFFFFFFFFu);
-  // Piecewise updates give the same value as one pass, at every split point.
-  for (std::size_t split = 0; split <= 9; ++split) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(nine.data());
-    EXPECT_EQ(ace::CrcUpdate(ace::Crc32(p, split), p + split, 9 - split), 0x340BC6D9u) << split;
-  }
-}
-
-TEST(Crc, FastRoutineAgreesWithTheTable) {
-  std::vector<std::uint8_t> data(5008);  // room for the largest length at the largest offset
-  std::uint32_t seed = 12345;
-  for (auto& b : data) {
-    seed = seed * 1103515245u + 12345u;
-    b = std::uint8_t(seed >> 16);
-  }
-  for (std::size_t len : {0u, 1u, 15u, 16u, 63u, 64u, 65u, 79u, 80u, 127u, 128u, 129u, 200u, 1000u, 4093u, 4999u}) {
-    for (std::size_t offset : {0u, 1u, 3u}) {
-      for (std::uint32_t start : {0xFFFFFFFFu, 0u, 0x12345678u}) {
-        EXPECT_EQ(ace::CrcUpdate(start, data.data() + offset, len), ace::CrcTable(start, data.data() + offset, len))
-            << len << " " << offset << " " << start;
-      }
-    }
-  }
-}
 
 // Hands out its bytes one at a time, so that every word straddles reloads.
 class TrickleSource final : public ace::ByteSource {
@@ -295,50 +266,6 @@ TEST(Pic, GolombRiceValues) {
   EXPECT_EQ(v, 10u);
   ASSERT_TRUE(ace::ReadGolombRice(r, 0, 255, v));
   EXPECT_EQ(v, 0u);
-}
-
-TEST(VolumeNames, FollowTheSetNumbering) {
-  using V = std::vector<std::string>;
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.ace"), (V{"/d/set.C00", "/d/set.c00"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/SET.ACE"), (V{"/d/SET.C00", "/d/SET.c00"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.c00"), (V{"/d/set.C01", "/d/set.c01"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.C09"), (V{"/d/set.C10", "/d/set.c10"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.c99"), (V{"/d/set.100"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.100"), (V{"/d/set.101"}));
-  EXPECT_EQ(ace::NextVolumeNames("/d/set.exe"), (V{"/d/set.C00", "/d/set.c00"}));
-  // A missing volume is named in the case of the current extension.
-  EXPECT_EQ(ace::MissingVolumeName("/d/set.ace"), "/d/set.c00");
-  EXPECT_EQ(ace::MissingVolumeName("/d/SET.ACE"), "/d/SET.C00");
-  EXPECT_EQ(ace::MissingVolumeName("/d/set.C05"), "/d/set.C06");
-  EXPECT_EQ(ace::MissingVolumeName("/d/set.c99"), "/d/set.100");
-}
-
-TEST(EntryNames, SafeNamesSplitAndUnsafeOnesAreRefused) {
-  std::vector<std::string> parts;
-  ASSERT_EQ(ace::SplitEntryName("dir\\sub/file.txt", parts), ace::Status::Ok);
-  EXPECT_EQ(parts, (std::vector<std::string>{"dir", "sub", "file.txt"}));
-  ASSERT_EQ(ace::SplitEntryName("..name", parts), ace::Status::Ok);
-  for (const char* bad : {"", "\\abs", "/abs", "C:\\x", "c:x", "..", "..\\x", "a\\..\\b", "a\\.\\b",
-                          ".", "a\\\\b", "a\\", "a//b"}) {
-    EXPECT_EQ(ace::SplitEntryName(bad, parts), ace::Status::UnsafeName) << bad;
-  }
-}
-
-TEST(DosTime, LocalTimeFieldsAndImpossibleStamps) {
-  std::int64_t t = 0;
-  ASSERT_TRUE(ace::DosTimeToUnix(0x24DE9280, t));
-  const time_t tt = time_t(t);
-  struct tm tm;
-  localtime_r(&tt, &tm);
-  // 0x24DE9280: 1998-06-30 18:20:00
-  EXPECT_EQ(tm.tm_year + 1900, 1998);
-  EXPECT_EQ(tm.tm_mon + 1, 6);
-  EXPECT_EQ(tm.tm_mday, 30);
-  EXPECT_EQ(tm.tm_hour, 18);
-  EXPECT_EQ(tm.tm_min, 20);
-  EXPECT_EQ(tm.tm_sec, 0);
-  EXPECT_FALSE(ace::DosTimeToUnix(0, t));           // month 0, day 0
-  EXPECT_FALSE(ace::DosTimeToUnix(0x0021F000, t));  // hour 30
 }
 
 TEST(Messages, OpenReport) {

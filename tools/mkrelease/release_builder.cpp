@@ -2,6 +2,7 @@
 
 #include "ace_writer.h"
 #include "bundle.h"
+#include "install_ini.h"
 #include "jpeg_sheet.h"
 #include "jpeg_writer.h"
 #include "names.h"
@@ -254,7 +255,7 @@ void ScanFolder(const fs::path& folder, const std::string& prefix, std::vector<P
     CheckPayloadName("the payload name", name);
     try {
       AceArchiveName(name);
-    } catch (const AceWriterError& e) {
+    } catch (const ace::Error& e) {
       throw ReleaseError("the payload " + std::string(e.what()) + "; rename " + Quoted(child.path()));
     }
     const auto status = child.symlink_status(ec);
@@ -448,7 +449,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
     }
     volumes = writer.Finish();
     if (options.onPackProgress) options.onPackProgress(payloadTotal, payloadTotal);
-  } catch (const AceWriterError& e) {
+  } catch (const ace::Error& e) {
     throw ReleaseError(std::string("the archive could not be written: ") + e.what());
   }
   if (volumes.size() > static_cast<std::size_t>(kMostVolumes)) {
@@ -461,15 +462,16 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
   if (d.regfile1) CopyInto(*d.regfile1, stage / d.regfile1->filename(), "regfile1");
   if (d.regfile2) CopyInto(*d.regfile2, stage / d.regfile2->filename(), "regfile2");
 
-  std::string ini = "[FLAGS]\n";
-  ini += "SOURCE=" + firstVolume + "\n";
-  ini += "NFOFILE=" + d.nfo.filename().string() + "\n";
-  if (d.tune) ini += "MIDFILE=" + d.tune->filename().string() + "\n";
-  if (d.defaultDir) ini += "DEFAULTDIR=" + *d.defaultDir + "\n";
-  if (d.regfile1) ini += "REGFILE1=" + d.regfile1->filename().string() + "\n";
-  if (d.regfile2) ini += "REGFILE2=" + d.regfile2->filename().string() + "\n";
-  if (!d.execute.empty()) ini += "EXECUTE=" + d.execute + "\n";
-  ini += "NUMFILES=" + std::to_string(volumes.size()) + "\n";
+  std::string ini = std::string("[") + install_ini::kSection + "]\n";
+  auto line = [&ini](const char* key, const std::string& value) { ini += std::string(key) + "=" + value + "\n"; };
+  line(install_ini::kSource, firstVolume);
+  line(install_ini::kNfoFile, d.nfo.filename().string());
+  if (d.tune) line(install_ini::kMidFile, d.tune->filename().string());
+  if (d.defaultDir) line(install_ini::kDefaultDir, *d.defaultDir);
+  if (d.regfile1) line(install_ini::kRegFile1, d.regfile1->filename().string());
+  if (d.regfile2) line(install_ini::kRegFile2, d.regfile2->filename().string());
+  if (!d.execute.empty()) line(install_ini::kExecute, d.execute);
+  line(install_ini::kNumFiles, std::to_string(volumes.size()));
   WriteFile(stage / "install.ini", ini.data(), ini.size());
 
   if (options.bundle) {
