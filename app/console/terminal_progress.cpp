@@ -70,12 +70,23 @@ double TTerminalProgress::Seconds() const {
 }
 
 void TTerminalProgress::Update(std::uint64_t done, std::uint64_t total, const std::string& middle,
-                               const std::string& label, bool force) {
+                               const std::string& label) {
   if (!terminal_) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (!force && lineOpen_ && now - lastDraw_ < kRedrawEvery) return;
-  lastDraw_ = now;
-  const std::string line = ProgressText(done, total, Seconds(), middle, label, TerminalColumns(out_));
+  done_ = done;
+  total_ = total;
+  middle_ = middle;
+  label_ = label;
+  if (lineOpen_ && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
+  Draw();
+}
+
+void TTerminalProgress::UpdateBytes(std::uint64_t done, std::uint64_t total, const std::string& label) {
+  Update(done, total, ByteCount(done) + " of " + ByteCount(total), label);
+}
+
+void TTerminalProgress::Draw() {
+  lastDraw_ = std::chrono::steady_clock::now();
+  const std::string line = ProgressText(done_, total_, Seconds(), middle_, label_, TerminalColumns(out_));
   std::fprintf(out_, "\r%s\033[K", line.c_str());
   std::fflush(out_);
   lineOpen_ = true;
@@ -83,6 +94,7 @@ void TTerminalProgress::Update(std::uint64_t done, std::uint64_t total, const st
 
 void TTerminalProgress::Finish() {
   if (!lineOpen_) return;
+  Draw();
   std::fputc('\n', out_);
   std::fflush(out_);
   lineOpen_ = false;

@@ -26,18 +26,24 @@ class TTerminalProgress {
   ~TTerminalProgress() { Finish(); }
 
   bool Terminal() const { return terminal_; }
-  bool LineOpen() const { return lineOpen_; }
   double Seconds() const;
-  // Redraws the line (at most every 100 ms unless forced).
-  void Update(std::uint64_t done, std::uint64_t total, const std::string& middle, const std::string& label,
-              bool force = false);
-  // Ends the line so that the next text starts on a line of its own.
+  // Redraws the line, at most every 100 ms.
+  void Update(std::uint64_t done, std::uint64_t total, const std::string& middle, const std::string& label);
+  // The same with "<done> of <total>" in the middle.
+  void UpdateBytes(std::uint64_t done, std::uint64_t total, const std::string& label);
+  // Draws the figures last given, so that the line does not stop at a throttled
+  // moment, and ends it: the next text starts on a line of its own.
   void Finish();
 
  private:
+  void Draw();
+
   std::FILE* out_;
   bool terminal_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastDraw_{};
   bool lineOpen_ = false;
+  // The figures last given.
+  std::uint64_t done_ = 0, total_ = 0;
+  std::string middle_, label_;
 };

@@ -3,10 +3,17 @@
 #include <algorithm>
 #include <cctype>
 
+namespace {
+
+std::string VolumeText(std::int32_t volume, std::int32_t volumes) {
+  return "volume " + std::to_string(volume) + "/" + std::to_string(volumes);
+}
+
+}  // namespace
+
 std::string ProgressLine(const std::string& entryName, std::int32_t volume, std::int32_t volumes,
                          std::uint64_t done, std::uint64_t total, double seconds, std::size_t columns) {
-  return ProgressText(done, total, seconds, "volume " + std::to_string(volume) + "/" + std::to_string(volumes),
-                      entryName, columns);
+  return ProgressText(done, total, seconds, VolumeText(volume, volumes), entryName, columns);
 }
 
 std::string MessageLine(const std::string& caption, const std::string& text) {
@@ -28,17 +35,20 @@ void TConsoleRunView::ShowEntry(const TEntryProgress& entry) {
   volumes_ = entry.SetVolumes > 0 ? entry.SetVolumes : entry.VolumeCount;
   done_ = entry.SetBytesDone;
   total_ = entry.SetBytesTotal;
-  if (progress_.Terminal()) return Redraw(false);
+  if (progress_.Terminal()) return Redraw();
   std::fprintf(out_, "%s\n", ProgressLine(entryName_, volume_, volumes_, done_, total_, Seconds(), SIZE_MAX).c_str());
 }
 
 void TConsoleRunView::ShowPiece(const TPieceProgress& piece) {
   done_ = piece.SetBytesDone;
   total_ = piece.SetBytesTotal;
-  if (progress_.Terminal()) Redraw(false);
+  Redraw();  // drawn on a terminal only
 }
 
-void TConsoleRunView::VolumeChanged(const std::string&) { ++volume_; }
+void TConsoleRunView::VolumeChanged(const std::string&) {
+  ++volume_;
+  Redraw();  // drawn on a terminal only
+}
 
 bool TConsoleRunView::PollCancel() {
   if (stopReported_ || !stopAsked_ || !stopAsked_()) return false;
@@ -46,16 +56,11 @@ bool TConsoleRunView::PollCancel() {
   return true;
 }
 
-void TConsoleRunView::Redraw(bool force) {
-  progress_.Update(done_, total_, "volume " + std::to_string(volume_) + "/" + std::to_string(volumes_), entryName_,
-                   force);
+void TConsoleRunView::Redraw() {
+  progress_.Update(done_, total_, VolumeText(volume_, volumes_), entryName_);
 }
 
-void TConsoleRunView::FinishLine() {
-  if (!progress_.LineOpen()) return;
-  Redraw(true);
-  progress_.Finish();
-}
+void TConsoleRunView::FinishLine() { progress_.Finish(); }
 
 void TConsoleRunView::ShowMessage(const std::string& caption, const std::string& text) {
   FinishLine();

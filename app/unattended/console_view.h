@@ -41,7 +41,7 @@ class TConsoleRunView final : public TRunView {
   int MessagesShown() const { return messages_; }
 
  private:
-  void Redraw(bool force);
+  void Redraw();
 
   std::FILE* out_;
   TTerminalProgress progress_;

@@ -113,7 +113,7 @@ int OnVolume(void* context, const char* path, int mode) {
 int OnData(void* context, const std::uint8_t*, std::int32_t count) {
   auto* run = static_cast<Run*>(context);
   run->done += std::uint64_t(count > 0 ? count : 0);
-  run->progress.Update(run->done, run->total, ByteCount(run->done) + " of " + ByteCount(run->total), run->entry);
+  run->progress.UpdateBytes(run->done, run->total, run->entry);
   // Answering 0 abandons the entry: the library leaves nothing under its name.
   return StopSignalArrived() ? 0 : 1;
 }
@@ -244,8 +244,6 @@ int main(int argc, char** argv) {
     else if (!run.missingVolume) PrintReport("error " + std::to_string(code));
   }
   ACECloseArchive(handle);
-  if (run.progress.LineOpen())
-    run.progress.Update(run.done, run.total, ByteCount(run.done) + " of " + ByteCount(run.total), run.entry, true);
   run.progress.Finish();
   gRun = nullptr;
   if (StopSignalArrived()) {

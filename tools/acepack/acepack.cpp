@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
          it.increment(ec))
       if (it->is_regular_file(ec) && !it->is_symlink(ec)) payload += it->file_size(ec);
     options.OnProgress = [&](std::uint64_t done) {
-      progress.Update(done, payload, ByteCount(done) + " of " + ByteCount(payload), out.filename().string());
+      progress.UpdateBytes(done, payload, out.filename().string());
     };
   }
   try {
@@ -110,7 +110,6 @@ int main(int argc, char** argv) {
     std::uint64_t files = 0;
     AddTree(writer, root, root, files);
     const auto volumes = writer.Finish();
-    if (progress.LineOpen()) progress.Update(payload, payload, ByteCount(payload) + " of " + ByteCount(payload), out.filename().string(), true);
     progress.Finish();
     std::uint64_t total = 0;
     for (const auto& v : volumes) total += fs::file_size(v);

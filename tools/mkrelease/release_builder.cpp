@@ -534,7 +534,7 @@ int RunMkrelease(const std::vector<std::string>& arguments, const fs::path& defa
     TTerminalProgress progress(stderr, &err == &std::cerr && ::isatty(2) == 1);
     if (progress.Terminal()) {
       options.onPackProgress = [&](std::uint64_t done, std::uint64_t total) {
-        progress.Update(done, total, ByteCount(done) + " of " + ByteCount(total), "packing", done == total);
+        progress.UpdateBytes(done, total, "packing");
         if (done == total) progress.Finish();
       };
     }
