@@ -258,22 +258,6 @@ TEST(InstallEngine, ReadOnlyOldFileIsReplaced) {
   EXPECT_EQ(acetest::Md5Hex(acetest::ReadFile(old)), Md5Of("v1/onefile.ace", "CHANGES.LOG"));
 }
 
-TEST(InstallEngine, TooSmallFileSystemStopsBeforeWriting) {
-  TEngineRun run("SOURCE=multivolume.ace\nNUMFILES=3\n", kThreeVolumes);
-  const std::string mountPoint = run.dest.Dir() + "small";
-  fs::create_directories(mountPoint);
-  if (std::system(("mount -t tmpfs -o size=128k tmpfs '" + mountPoint + "' 2>/dev/null").c_str()) != 0)
-    GTEST_SKIP() << "cannot mount a small file system here (needs root)";
-  run.Install(mountPoint);
-  const std::size_t written = acetest::ListFiles(mountPoint).size();
-  std::system(("umount '" + mountPoint + "'").c_str());
-  ASSERT_EQ(run.view.messages.size(), 1u);
-  EXPECT_EQ(run.view.messages[0].rfind("Error: Not enough free space in " + mountPoint + "/: the release needs ", 0), 0u)
-      << run.view.messages[0];
-  EXPECT_EQ(written, 0u);
-  EXPECT_TRUE(run.view.entries.empty());
-}
-
 TEST(InstallEngine, NotEnoughSpaceText) {
   EXPECT_EQ(NotEnoughSpaceText("/mnt/small/", 300u << 20, (100u << 20) + 5),
             "Not enough free space in /mnt/small/: the release needs 300 MB, 100 MB are free.");
