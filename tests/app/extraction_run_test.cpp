@@ -105,14 +105,7 @@ struct TRun {
 
 // The corpus manifest of an archive: relative path -> md5.
 std::map<std::string, std::string> Manifest(const std::string& corpusName) {
-  std::ifstream in(fs::path(ACE_CORPUS_DIR) / (corpusName + ".md5"));
-  std::map<std::string, std::string> out;
-  std::string md5, name;
-  while (in >> md5 >> name) {
-    if (!name.empty() && name[0] == '*') name.erase(0, 1);
-    out[name] = md5;
-  }
-  return out;
+  return acetest::ReadManifest(fs::path(ACE_CORPUS_DIR) / (corpusName + ".md5"));
 }
 
 void ExpectExtracted(const fs::path& dest, const std::string& corpusName) {

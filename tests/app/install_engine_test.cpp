@@ -67,11 +67,7 @@ struct TEngineRun {
 };
 
 std::string Md5Of(const std::string& manifestName, const std::string& file) {
-  std::ifstream in(fs::path(ACE_CORPUS_DIR) / (manifestName + ".md5"));
-  std::string md5, name;
-  while (in >> md5 >> name)
-    if (name == file || name == "*" + file) return md5;
-  return "";
+  return acetest::ReadManifest(fs::path(ACE_CORPUS_DIR) / (manifestName + ".md5")).at(file);
 }
 
 }  // namespace

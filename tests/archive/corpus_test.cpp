@@ -44,17 +44,6 @@ std::vector<fs::path> Manifests() {
   return out;
 }
 
-std::map<std::string, std::string> ReadManifest(const fs::path& p) {
-  std::map<std::string, std::string> m;
-  std::ifstream in(p);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.size() < 35) continue;
-    m[line.substr(34)] = line.substr(0, 32);
-  }
-  return m;
-}
-
 class CorpusArchive : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(CorpusArchive, ExtractsToItsManifest) {

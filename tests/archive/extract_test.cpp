@@ -69,16 +69,6 @@ class Session {
   TACEHandle handle_ = nullptr;
 };
 
-std::map<std::string, std::string> Manifest(const fs::path& p) {
-  std::map<std::string, std::string> m;
-  std::istringstream in(ReadFile(p));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.size() > 34) m[line.substr(34)] = line.substr(0, 32);
-  }
-  return m;
-}
-
 std::map<std::string, std::string> Written(const fs::path& root) {
   std::map<std::string, std::string> m;
   for (const auto& [name, md5] : ListFiles(root)) m[name] = md5;
@@ -103,7 +93,7 @@ TEST(Volumes, MissingVolumeIsAnnouncedAndFailsTheCallThatNeedsIt) {
   EXPECT_EQ(results.at("aclocal\\ltargz.m4"), ACE_ERR_FILES);
   EXPECT_FALSE(fs::exists(dest.path() / "aclocal/ltargz.m4"));
   // What came before is complete.
-  const auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  const auto manifest = ReadManifest(kCorpus / "v1/multivolume.ace.md5");
   EXPECT_EQ(Written(dest.path()).at("aclocal/libtool.m4"), manifest.at("aclocal/libtool.m4"));
 }
 
@@ -144,7 +134,7 @@ TEST(Volumes, UpperAndMixedCaseSpellingsAreFound) {
     for (const auto& [name, code] : s.ExtractAll(dest.dest())) {
       EXPECT_EQ(code, name == "<end>" ? ACE_ERR_END : ACE_OK) << names[0] << " " << name;
     }
-    EXPECT_EQ(Written(dest.path()), Manifest(kCorpus / "v1/multivolume.ace.md5")) << names[0];
+    EXPECT_EQ(Written(dest.path()), ReadManifest(kCorpus / "v1/multivolume.ace.md5")) << names[0];
     ASSERT_EQ(calls.volumes.size(), 2u);
     EXPECT_EQ(calls.volumes[1].first, (src.path() / names[2]).string());
   }
@@ -193,7 +183,7 @@ TEST(Cancel, SolidSetGoesOnCorrectlyAfterACancelledEntry) {
     EXPECT_EQ(r, s.header.EntryName == cancelled ? ACE_ERR_CANCELLED : ACE_OK) << s.header.EntryName;
   }
   ASSERT_FALSE(cancelled.empty());
-  auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  auto manifest = ReadManifest(kCorpus / "v1/multivolume.ace.md5");
   std::string cancelledPath = cancelled;
   std::replace(cancelledPath.begin(), cancelledPath.end(), '\\', '/');
   ASSERT_EQ(manifest.erase(cancelledPath), 1u);
@@ -227,7 +217,7 @@ TEST(Cancel, MidEntryCancelInASolidSpanningEntryKeepsTheRestCorrect) {
   }
   ASSERT_TRUE(cancelled);
   a.Close();
-  auto manifest = Manifest(kCorpus / "v1/multivolume.ace.md5");
+  auto manifest = ReadManifest(kCorpus / "v1/multivolume.ace.md5");
   ASSERT_EQ(manifest.erase("aclocal/libtool.m4"), 1u);
   EXPECT_EQ(Written(dest.path()), manifest);
 }
@@ -243,7 +233,7 @@ TEST(Targets, ReadOnlyOldFileIsReplaced) {
   Session s(kCorpus / "v1/onefile.ace", &calls);
   ASSERT_EQ(s.Next(), ACE_OK);
   ASSERT_EQ(s.Extract(dest.dest()), ACE_OK);
-  EXPECT_EQ(Written(dest.path()), Manifest(kCorpus / "v1/onefile.ace.md5"));
+  EXPECT_EQ(Written(dest.path()), ReadManifest(kCorpus / "v1/onefile.ace.md5"));
 }
 
 TEST(Targets, FolderInTheWayOrMissingDestinationIsAnOpenError) {
@@ -484,7 +474,7 @@ TEST(UnsafeNames, RefusedEntryOfASolidArchiveIsStillDecodedForTheOthers) {
     }
   }
   EXPECT_EQ(refused, 1);
-  auto manifest = Manifest(kCorpus / "v1/zdir.ace.md5");
+  auto manifest = ReadManifest(kCorpus / "v1/zdir.ace.md5");
   std::replace(renamed.begin(), renamed.end(), '\\', '/');
   ASSERT_EQ(manifest.erase(renamed), 1u) << renamed;
   EXPECT_EQ(Written(dest.path()), manifest);
@@ -570,7 +560,7 @@ TEST(Input, OpenCodes) {
   ASSERT_EQ(s.Next(), ACE_OK);
   EXPECT_EQ(s.Extract(dir.dest()), ACE_OK);
   EXPECT_EQ(Md5Hex(ReadFile(dir.path() / "CHANGES.LOG")),
-            Manifest(kCorpus / "v1/onefile.ace.md5").at("CHANGES.LOG"));
+            ReadManifest(kCorpus / "v1/onefile.ace.md5").at("CHANGES.LOG"));
 }
 
 TEST(Input, DamagedHeadersAndDataEndWithCodes) {

@@ -105,6 +105,16 @@ std::string Md5Hex(const std::string& input) {
   return out;
 }
 
+std::map<std::string, std::string> ReadManifest(const fs::path& p) {
+  std::map<std::string, std::string> m;
+  std::ifstream in(p);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() >= 35) m[line.substr(34)] = line.substr(0, 32);
+  }
+  return m;
+}
+
 std::vector<std::pair<std::string, std::string>> ListFiles(const fs::path& root) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& e : fs::recursive_directory_iterator(root)) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ std::string Md5Hex(const std::string& data);
 
 // Every regular file below root, as "relative/path" -> contents MD5.
 std::vector<std::pair<std::string, std::string>> ListFiles(const fs::path& root);
+// An md5sum manifest ("MD5  name" or "MD5 *name" lines), as name -> MD5.
+std::map<std::string, std::string> ReadManifest(const fs::path& p);
 
 struct TestEntry {
   std::string name;
