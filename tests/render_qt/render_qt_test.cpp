@@ -149,6 +149,28 @@ TEST(CanvasText, DrawsWhiteTextOnSurfaceMemoryAndKeepsTheUnusedByte) {
   EXPECT_EQ(told, std::vector<std::string>{"2,2 Press 'ESC'"});
 }
 
+// A 64 by 48 control whose platform defers late presents, at 20 Hz (50 ms
+// refreshes, so that the presents of a test share one), started at the beginning
+// of a refresh.
+struct TDeferringControl {
+  QWidget window;
+  TDXDrawWidget widget{&window};
+  QtDXDrawPlatform platform{widget, pixel_formats::Xrgb8888};
+  TDXDraw control{platform};
+
+  TDeferringControl() {
+    window.resize(64, 48);
+    widget.setGeometry(0, 0, 64, 48);
+    platform.FixRefreshRate(20.0);
+    control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
+    control.Initialize();
+    window.show();
+    platform.SetDeferLateFrames(true);
+    std::this_thread::sleep_until(platform.Pacer().NextRefresh(TRefreshPacer::Clock::now()));
+  }
+  std::uint32_t Shown() const { return widget.Frame().pixel(0, 0) & 0xFFFFFFu; }
+};
+
 // During a run a present inside a refresh that already showed a frame waits for the
 // refresh's end; whatever settles it, the window ends up with the newest drawn state
 // (or keeps the old frame when the surface is gone) and nothing is left to fire.
@@ -170,22 +192,13 @@ TEST(QtPlatform, LatePresentsAreDeferredToTheEndOfTheirRefresh) {
   const std::uint32_t A = 0x102030, B = 0x405060, C = 0x708090, D = 0xA0B0C0;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.by);
-    QWidget window;
-    window.resize(64, 48);
-    TDXDrawWidget widget(&window);
-    widget.setGeometry(0, 0, 64, 48);
-    QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
-    platform.FixRefreshRate(20.0);  // 50 ms refreshes: the presents below share one
-    TDXDraw control(platform);
-    control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
-    control.Initialize();
-    ASSERT_TRUE(control.Initialized());
-    window.show();
-    platform.SetDeferLateFrames(true);
+    TDeferringControl t;
+    ASSERT_TRUE(t.control.Initialized());
+    TDXDraw& control = t.control;
+    QtDXDrawPlatform& platform = t.platform;
+    TDXDrawWidget& widget = t.widget;
     const auto draw = [&](std::uint32_t colour) { control.Surface()->Fill(colour); };
-    const auto shown = [&] { return widget.Frame().pixel(0, 0) & 0xFFFFFFu; };
-
-    std::this_thread::sleep_until(platform.Pacer().NextRefresh(TRefreshPacer::Clock::now()));
+    const auto shown = [&] { return t.Shown(); };
     const int before = widget.FramesShown();
     draw(A);
     control.Present();
@@ -214,20 +227,11 @@ TEST(QtPlatform, LatePresentsAreDeferredToTheEndOfTheirRefresh) {
 // A deferred frame is not copied while the back surface is being drawn into (its
 // canvas held, or locked): neither the timer nor a flush shows half a frame.
 TEST(QtPlatform, DeferredFrameWaitsWhileTheBackSurfaceIsBeingDrawn) {
-  QWidget window;
-  window.resize(64, 48);
-  TDXDrawWidget widget(&window);
-  widget.setGeometry(0, 0, 64, 48);
-  QtDXDrawPlatform platform(widget, pixel_formats::Xrgb8888);
-  platform.FixRefreshRate(20.0);
-  TDXDraw control(platform);
-  control.SetOptions({TDXDrawOption::doWaitVBlank, TDXDrawOption::doSystemMemory});
-  control.Initialize();
-  ASSERT_TRUE(control.Initialized());
-  window.show();
-  platform.SetDeferLateFrames(true);
-  const auto shown = [&] { return widget.Frame().pixel(0, 0) & 0xFFFFFFu; };
-  std::this_thread::sleep_until(platform.Pacer().NextRefresh(TRefreshPacer::Clock::now()));
+  TDeferringControl t;
+  ASSERT_TRUE(t.control.Initialized());
+  TDXDraw& control = t.control;
+  QtDXDrawPlatform& platform = t.platform;
+  const auto shown = [&] { return t.Shown(); };
   control.Surface()->Fill(0x102030);
   control.Present();
   ASSERT_EQ(shown(), 0x102030u);
