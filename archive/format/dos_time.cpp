@@ -1,6 +1,7 @@
 #include "dos_time.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace ace {
 
@@ -32,6 +33,11 @@ std::uint32_t UnixToDosTime(std::time_t moment) {
   return (static_cast<std::uint32_t>(year - 1980) << 25) | (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
          (static_cast<std::uint32_t>(tm.tm_mday) << 16) | (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
          (static_cast<std::uint32_t>(tm.tm_min) << 5) | (static_cast<std::uint32_t>(std::min(tm.tm_sec, 59) / 2));
+}
+
+std::uint32_t FileTimeToDosTime(std::filesystem::file_time_type time) {
+  const auto sys = std::chrono::file_clock::to_sys(time);
+  return UnixToDosTime(std::chrono::system_clock::to_time_t(sys));
 }
 
 }  // namespace ace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 
 namespace ace {
 
@@ -13,5 +14,8 @@ bool DosTimeToUnix(std::uint32_t dosTime, std::int64_t& seconds);
 
 // The DOS time stamp of a moment, in local time; clamped to 1980..2107.
 std::uint32_t UnixToDosTime(std::time_t moment);
+
+// The DOS time stamp of a file time, in local time; clamped to 1980..2107.
+std::uint32_t FileTimeToDosTime(std::filesystem::file_time_type time);
 
 }  // namespace ace

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "error.h"
+
 namespace ace {
 namespace {
 
@@ -51,6 +53,16 @@ std::string MissingVolumeName(const std::string& path) {
   // Report the spelling whose letter has the case of the current extension.
   const char c = path.size() >= 3 ? path[path.size() - 3] : 'a';
   return std::isupper(static_cast<unsigned char>(c)) ? names[0] : names[1];
+}
+
+std::filesystem::path VolumePath(const std::filesystem::path& firstVolume, int index) {
+  if (index == 0) return firstVolume;
+  if (index < 0 || index > 255) throw Error(Status::BadConstant, "a volume set has at most 256 volumes");
+  std::string name = firstVolume.filename().string();
+  if (name.size() < 4 || name[name.size() - 4] != '.')
+    throw Error(Status::BadConstant, "volume name '" + name + "' has no three-letter extension");
+  name.replace(name.size() - 3, 3, VolumeExtension(index, 'c'));
+  return firstVolume.parent_path() / name;
 }
 
 }  // namespace ace

@@ -3,6 +3,7 @@
 // k = 1..100, then .100, .101 ...
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,10 @@ std::vector<std::string> NextVolumeNames(const std::string& path);
 // The spelling named when the next volume cannot be found: the one whose letter
 // has the case of the current name's extension.
 std::string MissingVolumeName(const std::string& path);
+
+// The path of volume `index` (0 = the first) of a set being made whose first
+// volume is `firstVolume` (which needs a three-letter extension); the .cNN forms
+// are lower case. Throws Error (BadConstant) beyond the 256 volumes a set may have.
+std::filesystem::path VolumePath(const std::filesystem::path& firstVolume, int index);
 
 }  // namespace ace

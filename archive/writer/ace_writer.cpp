@@ -30,20 +30,18 @@
 #include "volume_names.h"
 
 namespace fs = std::filesystem;
-using ace::kCrcStart;
+
+namespace ace {
 
 namespace {
 
 // Continues the checksum of entry data; it is computed on the thread that reads.
 std::uint32_t Checksum(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
-  return ace::CrcUpdate(crc, bytes.data(), bytes.size());
+  return CrcUpdate(crc, bytes.data(), bytes.size());
 }
 
-using ace::kAttrArchive;
-using ace::kAttrDirectory;
-using ace::kAttrReadOnly;
 constexpr std::uint64_t kSmallStored = 16;  // entries this small are stored, and kept whole in memory
-constexpr std::size_t kFileHeaderFixed = ace::kBlockPrefix + ace::kFileHeaderFixed32;
+constexpr std::size_t kFileHeaderFixed = kBlockPrefix + kFileHeaderFixed32;
 constexpr std::uint64_t kDefaultPiece = std::uint64_t{4} << 20;
 constexpr std::uint64_t kSmallestPiece = 256;
 constexpr std::uint64_t kLargestPiece = std::uint64_t{1} << 30;
@@ -52,18 +50,18 @@ constexpr std::uint64_t kLargestPiece = std::uint64_t{1} << 30;
 constexpr std::size_t kMostItems = std::size_t{1} << 14;
 
 std::vector<std::uint8_t> MainHeader(std::uint16_t flags, int volume, std::uint32_t created) {
-  std::vector<std::uint8_t> h(ace::kBlockPrefix, 0);
-  ace::AppendU8(h, ace::kMainBlock);
-  ace::AppendU16(h, flags);
-  for (char c : ace::kSignature) ace::AppendU8(h, static_cast<std::uint8_t>(c));
-  ace::AppendU8(h, ace::kVersionExtract);
-  ace::AppendU8(h, ace::kVersionCreated);
-  ace::AppendU8(h, ace::kHostUnix);
-  ace::AppendU8(h, static_cast<std::uint32_t>(volume));
-  ace::AppendU32(h, created);
-  for (int i = 0; i < 8; ++i) ace::AppendU8(h, 0);
-  ace::AppendU8(h, 0);  // no AV string
-  ace::SealBlock(h);
+  std::vector<std::uint8_t> h(kBlockPrefix, 0);
+  AppendU8(h, kMainBlock);
+  AppendU16(h, flags);
+  for (char c : kSignature) AppendU8(h, static_cast<std::uint8_t>(c));
+  AppendU8(h, kVersionExtract);
+  AppendU8(h, kVersionCreated);
+  AppendU8(h, kHostUnix);
+  AppendU8(h, static_cast<std::uint32_t>(volume));
+  AppendU32(h, created);
+  for (int i = 0; i < 8; ++i) AppendU8(h, 0);
+  AppendU8(h, 0);  // no AV string
+  SealBlock(h);
   return h;
 }
 
@@ -76,26 +74,26 @@ struct Entry {
   std::uint8_t method = 0;
   std::uint8_t quality = 0;
   std::uint16_t params = 0;
-  std::uint16_t flags = ace::kFlagAddSize;
+  std::uint16_t flags = kFlagAddSize;
 };
 
 std::vector<std::uint8_t> FileHeader(const Entry& e, std::uint16_t extraFlags, std::uint32_t packed,
                                      std::uint32_t crc) {
-  std::vector<std::uint8_t> h(ace::kBlockPrefix, 0);
-  ace::AppendU8(h, ace::kFileBlock32);
-  ace::AppendU16(h, e.flags | extraFlags);
-  ace::AppendU32(h, packed);
-  ace::AppendU32(h, e.originalSize);
-  ace::AppendU32(h, e.dosTime);
-  ace::AppendU32(h, e.attributes);
-  ace::AppendU32(h, crc);
-  ace::AppendU8(h, e.method);
-  ace::AppendU8(h, e.quality);
-  ace::AppendU16(h, e.params);
-  ace::AppendU16(h, 0);
-  ace::AppendU16(h, static_cast<std::uint32_t>(e.stored.size()));
-  for (char c : e.stored) ace::AppendU8(h, static_cast<std::uint8_t>(c));
-  ace::SealBlock(h);
+  std::vector<std::uint8_t> h(kBlockPrefix, 0);
+  AppendU8(h, kFileBlock32);
+  AppendU16(h, e.flags | extraFlags);
+  AppendU32(h, packed);
+  AppendU32(h, e.originalSize);
+  AppendU32(h, e.dosTime);
+  AppendU32(h, e.attributes);
+  AppendU32(h, crc);
+  AppendU8(h, e.method);
+  AppendU8(h, e.quality);
+  AppendU16(h, e.params);
+  AppendU16(h, 0);
+  AppendU16(h, static_cast<std::uint32_t>(e.stored.size()));
+  for (char c : e.stored) AppendU8(h, static_cast<std::uint8_t>(c));
+  SealBlock(h);
   return h;
 }
 
@@ -117,30 +115,15 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
-std::uint32_t AceDosTime(fs::file_time_type time) {
-  const auto sys = std::chrono::file_clock::to_sys(time);
-  return ace::UnixToDosTime(std::chrono::system_clock::to_time_t(sys));
-}
-
-std::filesystem::path AceVolumeName(const fs::path& firstVolume, int index) {
-  if (index == 0) return firstVolume;
-  if (index < 0 || index > 255) throw ace::Error(ace::Status::BadConstant, "a volume set has at most 256 volumes");
-  std::string name = firstVolume.filename().string();
-  if (name.size() < 4 || name[name.size() - 4] != '.')
-    throw ace::Error(ace::Status::BadConstant, "volume name '" + name + "' has no three-letter extension");
-  name.replace(name.size() - 3, 3, ace::VolumeExtension(index, 'c'));
-  return firstVolume.parent_path() / name;
-}
-
-ace::EntryName AceNameForms(const std::string& input) {
-  ace::EntryName forms;
+EntryName NameForms(const std::string& input) {
+  EntryName forms;
   std::string message;
-  const ace::Status status = ace::StoredEntryName(input, forms, message);
-  if (status != ace::Status::Ok) throw ace::Error(status, message);
+  const Status status = StoredEntryName(input, forms, message);
+  if (status != Status::Ok) throw Error(status, message);
   return forms;
 }
 
-std::string AceArchiveName(const std::string& name) { return AceNameForms(name).name; }
+std::string ArchiveName(const std::string& name) { return NameForms(name).name; }
 
 namespace {
 
@@ -150,7 +133,7 @@ struct PendingEntry {
   std::uint32_t crc = kCrcStart;  // of all its bytes
   // Its source from the first byte again, to store it instead; only kept for an
   // entry whose bytes span jobs (the others are still in their job's data).
-  acewriter::ByteReader reread;
+  writer::ByteReader reread;
   std::function<void()> rewind;
 };
 
@@ -164,15 +147,15 @@ struct Item {
 };
 
 struct Batch {
-  std::shared_ptr<acewriter::PieceJob> job;
+  std::shared_ptr<writer::PieceJob> job;
   std::vector<Item> items;
 };
 
 }  // namespace
 
-struct AceWriter::Impl {
+struct Writer::Impl {
   fs::path first;
-  AceWriterOptions options;
+  WriterOptions options;
   std::uint16_t mainFlags = 0;
   std::uint32_t created = 0;
 
@@ -201,7 +184,7 @@ struct AceWriter::Impl {
   // depends on what is added and on the options, never on the threads. The job
   // being filled takes the entries as they are added; full ones are compressed
   // by `compressor` and written in order, at most maxInFlight of them at a time.
-  std::unique_ptr<acewriter::PieceCompressor> compressor;
+  std::unique_ptr<writer::PieceCompressor> compressor;
   std::uint64_t pieceSize = 0;
   std::size_t window = 0;
   std::size_t maxInFlight = 0;
@@ -210,7 +193,7 @@ struct AceWriter::Impl {
   std::deque<Batch> inFlight;
   // The open entry's packed stream, joined from its pieces bit to bit.
   std::vector<std::uint8_t> joined;
-  std::optional<acewriter::BitWriter> joiner;
+  std::optional<writer::BitWriter> joiner;
 
   ~Impl() {
     compressor.reset();  // cancels the jobs still running and ends the threads first
@@ -230,7 +213,7 @@ struct AceWriter::Impl {
   void Write(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) return;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-      throw ace::Error(ace::Status::WriteFailed, "cannot write volume '" + VolumeLabel() + "': " + std::strerror(errno));
+      throw Error(Status::WriteFailed, "cannot write volume '" + VolumeLabel() + "': " + std::strerror(errno));
     written += bytes.size();
   }
 
@@ -238,18 +221,18 @@ struct AceWriter::Impl {
     if (!file) return;
     std::FILE* f = file;
     file = nullptr;
-    if (std::fclose(f) != 0) throw ace::Error(ace::Status::WriteFailed, "cannot complete volume '" + VolumeLabel() + "': " + std::strerror(errno));
+    if (std::fclose(f) != 0) throw Error(Status::WriteFailed, "cannot complete volume '" + VolumeLabel() + "': " + std::strerror(errno));
   }
 
   void OpenVolume() {
     CloseVolume();
     const int index = static_cast<int>(finals.size());
-    if (index > 255) throw ace::Error(ace::Status::TooLarge, "the archive needs more than 256 volumes; choose a larger volume size");
-    const fs::path final = AceVolumeName(first, index);
+    if (index > 255) throw Error(Status::TooLarge, "the archive needs more than 256 volumes; choose a larger volume size");
+    const fs::path final = VolumePath(first, index);
     fs::path temp = final;
     temp += ".part";
     file = std::fopen(temp.c_str(), "wb");
-    if (!file) throw ace::Error(ace::Status::OpenFailed, "cannot create volume '" + temp.string() + "': " + std::strerror(errno));
+    if (!file) throw Error(Status::OpenFailed, "cannot create volume '" + temp.string() + "': " + std::strerror(errno));
     finals.push_back(final);
     temps.push_back(temp);
     written = 0;
@@ -258,20 +241,20 @@ struct AceWriter::Impl {
 
   void Seek(long long at) {
     if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0)
-      throw ace::Error(ace::Status::WriteFailed, "cannot seek in volume '" + VolumeLabel() + "'");
+      throw Error(Status::WriteFailed, "cannot seek in volume '" + VolumeLabel() + "'");
   }
 
   void BeginSegment(bool continued) {
     segmentAt = static_cast<long long>(written);
     segmentPacked = 0;
     segmentContinued = continued;
-    Write(FileHeader(openEntry, continued ? ace::kFlagFromPrevious : 0, 0, kCrcStart));
+    Write(FileHeader(openEntry, continued ? kFlagFromPrevious : 0, 0, kCrcStart));
   }
 
   // Rewrites the open segment's header with its final size and checksum.
   void SealSegment(bool continuesInNext) {
-    if (segmentPacked > 0xFFFFFFFFu) throw ace::Error(ace::Status::TooLarge, "entry '" + openEntry.name + "' packs to 4 GiB or more");
-    const std::uint16_t flags = (segmentContinued ? ace::kFlagFromPrevious : 0) | (continuesInNext ? ace::kFlagToNext : 0);
+    if (segmentPacked > 0xFFFFFFFFu) throw Error(Status::TooLarge, "entry '" + openEntry.name + "' packs to 4 GiB or more");
+    const std::uint16_t flags = (segmentContinued ? kFlagFromPrevious : 0) | (continuesInNext ? kFlagToNext : 0);
     const auto header = FileHeader(openEntry, flags, static_cast<std::uint32_t>(segmentPacked), crc);
     const std::uint64_t end = written;
     Seek(segmentAt);
@@ -283,7 +266,7 @@ struct AceWriter::Impl {
 
   void CheckFits(std::uint64_t need, const std::string& what) const {
     if (need > Remaining())
-      throw ace::Error(ace::Status::TooLarge, "the volume size " + std::to_string(options.VolumeSize) + " is too small for " + what);
+      throw Error(Status::TooLarge, "the volume size " + std::to_string(options.VolumeSize) + " is too small for " + what);
   }
 
   // Writes packed bytes of the open entry, moving on to a new volume when full.
@@ -361,8 +344,8 @@ struct AceWriter::Impl {
     }
   }
 
-  Entry MakeEntry(const ace::EntryName& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
-    if (size > 0xFFFFFFFFu) throw ace::Error(ace::Status::TooLarge, "entry '" + name.name + "' is 4 GiB or larger");
+  Entry MakeEntry(const EntryName& name, std::uint64_t size, std::uint32_t dosTime, std::uint32_t attributes) {
+    if (size > 0xFFFFFFFFu) throw Error(Status::TooLarge, "entry '" + name.name + "' is 4 GiB or larger");
     Entry e;
     e.name = name.name;
     e.stored = name.stored;
@@ -375,10 +358,10 @@ struct AceWriter::Impl {
     return e;
   }
 
-  void AddFolderEntry(const ace::EntryName& name, std::uint32_t dosTime) {
+  void AddFolderEntry(const EntryName& name, std::uint32_t dosTime) {
     const std::string key = Lower(name.name);
     if (directories.count(key)) return;
-    if (files.count(key)) throw ace::Error(ace::Status::UnsafeName, "entry '" + name.name + "' is already in the archive as a file");
+    if (files.count(key)) throw Error(Status::UnsafeName, "entry '" + name.name + "' is already in the archive as a file");
     AddParents(name, dosTime);
     directories.insert(key);
     Entry e = MakeEntry(name, 0, dosTime, kAttrDirectory);
@@ -386,23 +369,23 @@ struct AceWriter::Impl {
   }
 
   // `\` is the same byte in both forms, so the parents are cut from both alike.
-  void AddParents(const ace::EntryName& name, std::uint32_t dosTime) {
+  void AddParents(const EntryName& name, std::uint32_t dosTime) {
     const std::size_t cut = name.name.rfind('\\');
     if (cut != std::string::npos)
       AddFolderEntry({name.name.substr(0, cut), name.stored.substr(0, name.stored.rfind('\\'))}, dosTime);
   }
 
-  ace::EntryName ClaimFileName(const std::string& input, std::uint32_t dosTime) {
-    const ace::EntryName name = AceNameForms(input);
+  EntryName ClaimFileName(const std::string& input, std::uint32_t dosTime) {
+    const EntryName name = NameForms(input);
     const std::string key = Lower(name.name);
-    if (files.count(key) || directories.count(key)) throw ace::Error(ace::Status::UnsafeName, "entry '" + name.name + "' is already in the archive");
+    if (files.count(key) || directories.count(key)) throw Error(Status::UnsafeName, "entry '" + name.name + "' is already in the archive");
     AddParents(name, dosTime);
     files.insert(key);
     return name;
   }
 
   void StopWhenAsked() const {
-    if (options.ShouldStop && options.ShouldStop()) throw ace::Error(ace::Status::Cancelled, "stopped");
+    if (options.ShouldStop && options.ShouldStop()) throw Error(Status::Cancelled, "stopped");
   }
 
   // Entry data written out so far, for OnProgress.
@@ -413,12 +396,12 @@ struct AceWriter::Impl {
   }
 
   // Reads exactly `n` bytes of entry `e`, asking whether to stop before each step.
-  void ReadExactly(const acewriter::ByteReader& source, std::uint8_t* dst, std::size_t n, const Entry& e) const {
+  void ReadExactly(const writer::ByteReader& source, std::uint8_t* dst, std::size_t n, const Entry& e) const {
     constexpr std::size_t kStep = std::size_t{1} << 20;
     for (std::size_t got = 0; got < n;) {
       StopWhenAsked();
       const std::size_t r = source(dst + got, std::min(n - got, kStep));
-      if (r == 0) throw ace::Error(ace::Status::ReadFailed, "entry '" + e.name + "': the source ended before its announced size");
+      if (r == 0) throw Error(Status::ReadFailed, "entry '" + e.name + "': the source ended before its announced size");
       got += r;
     }
   }
@@ -426,7 +409,7 @@ struct AceWriter::Impl {
   // Writes the open entry's `size` bytes from `source` as they are.
   // `firstTime`: false when the entry's bytes were counted as packed already (data
   // that grew, written again as it is).
-  void CopyStored(const acewriter::ByteReader& source, std::uint64_t size, bool firstTime = true) {
+  void CopyStored(const writer::ByteReader& source, std::uint64_t size, bool firstTime = true) {
     std::vector<std::uint8_t> chunk(1 << 16);
     for (std::uint64_t left = size; left > 0;) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
@@ -451,7 +434,7 @@ struct AceWriter::Impl {
   // One file entry whose `size` bytes come from `source`; `rewind` starts the
   // source again from its first byte. `sourceStays`: both may still be called
   // after this returns.
-  void AddData(Entry e, const acewriter::ByteReader& source, const std::function<void()>& rewind, bool sourceStays) {
+  void AddData(Entry e, const writer::ByteReader& source, const std::function<void()>& rewind, bool sourceStays) {
     StopWhenAsked();
     const std::uint64_t size = e.originalSize;
     if (size == 0) {
@@ -459,7 +442,7 @@ struct AceWriter::Impl {
       AddBlock(FileHeader(e, 0, 0, kCrcStart));
       return;
     }
-    if (options.Solid) e.flags |= ace::kFlagSolid;
+    if (options.Solid) e.flags |= kFlagSolid;
     if (size <= kSmallStored) {
       // A code group costs more than these few bytes: store them. They still enter
       // the compressor's history, as they enter the reader's window.
@@ -467,7 +450,7 @@ struct AceWriter::Impl {
       std::array<std::uint8_t, kSmallStored> data{};
       ReadExactly(source, data.data(), static_cast<std::size_t>(size), e);
       const auto bytes = std::span(data).first(static_cast<std::size_t>(size));
-      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), ace::Crc32(bytes.data(), bytes.size()));
+      auto block = FileHeader(e, 0, static_cast<std::uint32_t>(size), Crc32(bytes.data(), bytes.size()));
       block.insert(block.end(), bytes.begin(), bytes.end());
       if (compressor) AddToStream(bytes, false);
       AddBlock(std::move(block));
@@ -487,7 +470,7 @@ struct AceWriter::Impl {
   // Makes room for the next job's bytes; `openEntryBytes` of the entry being added
   // are already in the stream (0 between entries).
   void Cut(std::uint64_t openEntryBytes) {
-    auto next = std::make_shared<acewriter::PieceJob>();
+    auto next = std::make_shared<writer::PieceJob>();
     const auto& data = filling.job->data;
     // The dictionary's worth of the stream before the new job: what its copies may
     // reach. Entries of a separate archive reach only into themselves.
@@ -504,8 +487,8 @@ struct AceWriter::Impl {
   // Appends bytes of the stream to the job being filled and describes them.
   void AddToStream(std::span<const std::uint8_t> bytes, bool compress) {
     if (Room() < bytes.size()) Cut(0);
-    acewriter::PieceJob& job = *filling.job;
-    acewriter::PieceJob::Part part;
+    writer::PieceJob& job = *filling.job;
+    writer::PieceJob::Part part;
     part.at = job.OwnBytes();
     part.length = bytes.size();
     part.compress = compress;
@@ -514,7 +497,7 @@ struct AceWriter::Impl {
   }
 
   // A compressed entry: read into jobs now, written when its pieces are packed.
-  void AddPieces(const Entry& e, const acewriter::ByteReader& source, const std::function<void()>& rewind,
+  void AddPieces(const Entry& e, const writer::ByteReader& source, const std::function<void()>& rewind,
                  bool sourceStays) {
     const std::uint64_t size = e.originalSize;
     auto entry = std::make_shared<PendingEntry>();
@@ -524,13 +507,13 @@ struct AceWriter::Impl {
     for (std::uint64_t done = 0; done < size;) {
       if (Room() == 0) Cut(done);
       if (done == 0) firstJob = jobsCut;
-      acewriter::PieceJob& job = *filling.job;
+      writer::PieceJob& job = *filling.job;
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, Room()));
       const std::size_t at = job.data.size();
       job.data.resize(at + n);
       ReadExactly(source, job.data.data() + at, n, e);
       running = Checksum(running, std::span(job.data).subspan(at, n));
-      acewriter::PieceJob::Part part;
+      writer::PieceJob::Part part;
       part.at = at - job.history;
       part.length = n;
       part.entryStart = done == 0;
@@ -572,14 +555,14 @@ struct AceWriter::Impl {
     compressor->Wait(*inFlight.front().job, [this] { StopWhenAsked(); });
     Batch batch = std::move(inFlight.front());
     inFlight.pop_front();
-    acewriter::PieceJob& job = *batch.job;
+    writer::PieceJob& job = *batch.job;
     if (job.error) std::rethrow_exception(job.error);
     for (Item& item : batch.items) {
       if (!item.entry) {
         Queue(std::move(item.block));
         continue;
       }
-      const acewriter::PieceJob::Part& part = job.parts[item.part];
+      const writer::PieceJob::Part& part = job.parts[item.part];
       if (part.entryStart) {
         BeginEntry(item.entry->e);
         joined.clear();
@@ -607,7 +590,7 @@ struct AceWriter::Impl {
     const std::uint64_t size = entry.e.originalSize;
     if (!segmentContinued && segmentPacked + 1 > size) {
       if (std::fflush(file) != 0 || ftruncate(fileno(file), static_cast<off_t>(segmentAt)) != 0)
-        throw ace::Error(ace::Status::WriteFailed, "cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
+        throw Error(Status::WriteFailed, "cannot rewrite volume '" + VolumeLabel() + "': " + std::strerror(errno));
       Seek(segmentAt);
       written = static_cast<std::uint64_t>(segmentAt);
       openEntry.method = 0;
@@ -620,7 +603,7 @@ struct AceWriter::Impl {
       } else {
         entry.rewind();
         CopyStored(entry.reread, size, false);
-        if (crc != entry.crc) throw ace::Error(ace::Status::ReadFailed, "entry '" + entry.e.name + "' changed while it was being read");
+        if (crc != entry.crc) throw Error(Status::ReadFailed, "entry '" + entry.e.name + "' changed while it was being read");
       }
     }
     entry.reread = nullptr;
@@ -629,91 +612,91 @@ struct AceWriter::Impl {
 
   template <class F>
   void Guarded(F&& f) {
-    if (finished) throw ace::Error(ace::Status::BadHandle, "the archive is already finished");
-    if (failed) throw ace::Error(ace::Status::BadHandle, "the archive cannot be continued after an earlier error");
+    if (finished) throw Error(Status::BadHandle, "the archive is already finished");
+    if (failed) throw Error(Status::BadHandle, "the archive cannot be continued after an earlier error");
     try {
       f();
-    } catch (const ace::Error&) {
+    } catch (const Error&) {
       failed = true;
       throw;
     } catch (const std::bad_alloc& err) {
       failed = true;
-      throw ace::Error(ace::Status::Memory, err.what());
+      throw Error(Status::Memory, err.what());
     } catch (const std::exception& err) {
       failed = true;
-      throw ace::Error(ace::Status::WriteFailed, err.what());
+      throw Error(Status::WriteFailed, err.what());
     }
   }
 };
 
-AceWriter::AceWriter(fs::path firstVolume, AceWriterOptions options) : impl_(std::make_unique<Impl>()) {
+Writer::Writer(fs::path firstVolume, WriterOptions options) : impl_(std::make_unique<Impl>()) {
   Impl& w = *impl_;
   if (options.DictionaryBits < 10 || options.DictionaryBits > 22)
-    throw ace::Error(ace::Status::BadConstant, "the dictionary size must be 2^10 .. 2^22 bytes (bits 10..22)");
-  if (options.Level < 0 || options.Level > 5) throw ace::Error(ace::Status::BadConstant, "the compression level must be 0..5");
+    throw Error(Status::BadConstant, "the dictionary size must be 2^10 .. 2^22 bytes (bits 10..22)");
+  if (options.Level < 0 || options.Level > 5) throw Error(Status::BadConstant, "the compression level must be 0..5");
   if (options.VolumeSize != 0) {
-    if (options.VolumeSize < 128) throw ace::Error(ace::Status::BadConstant, "the volume size must be at least 128 bytes");
+    if (options.VolumeSize < 128) throw Error(Status::BadConstant, "the volume size must be at least 128 bytes");
     if (Lower(firstVolume.extension().string()) != ".ace")
-      throw ace::Error(ace::Status::BadConstant, "the first volume of a multi-volume set must be named *.ace");
+      throw Error(Status::BadConstant, "the first volume of a multi-volume set must be named *.ace");
   }
-  if (options.Threads < 0) throw ace::Error(ace::Status::BadConstant, "the number of threads must be 0 (one per processor) or more");
+  if (options.Threads < 0) throw Error(Status::BadConstant, "the number of threads must be 0 (one per processor) or more");
   if (options.PieceSize != 0 && (options.PieceSize < kSmallestPiece || options.PieceSize > kLargestPiece))
-    throw ace::Error(ace::Status::BadConstant, "the piece size must be 0 (the default) or 256 bytes .. 1 GiB");
+    throw Error(Status::BadConstant, "the piece size must be 0 (the default) or 256 bytes .. 1 GiB");
   w.first = std::move(firstVolume);
   w.options = options;
-  w.mainFlags = static_cast<std::uint16_t>((options.Solid ? ace::kFlagSolid : 0) | (options.VolumeSize ? ace::kFlagMultiVolume : 0));
-  w.created = options.Created ? options.Created : ace::UnixToDosTime(CreationTime());
+  w.mainFlags = static_cast<std::uint16_t>((options.Solid ? kFlagSolid : 0) | (options.VolumeSize ? kFlagMultiVolume : 0));
+  w.created = options.Created ? options.Created : UnixToDosTime(CreationTime());
   if (options.Level > 0) {
     const int threads = options.Threads > 0 ? options.Threads
                                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    w.compressor = std::make_unique<acewriter::PieceCompressor>(threads, options.DictionaryBits, options.Level);
+    w.compressor = std::make_unique<writer::PieceCompressor>(threads, options.DictionaryBits, options.Level);
     w.pieceSize = options.PieceSize ? options.PieceSize : kDefaultPiece;
     w.window = std::size_t{1} << options.DictionaryBits;
     // Room for slow jobs: the others go on while the oldest is still at work.
     w.maxInFlight = 2 * static_cast<std::size_t>(threads) + 2;
-    w.filling.job = std::make_shared<acewriter::PieceJob>();
+    w.filling.job = std::make_shared<writer::PieceJob>();
   }
   w.OpenVolume();
 }
 
-AceWriter::~AceWriter() = default;
+Writer::~Writer() = default;
 
-void AceWriter::AddDirectory(const std::string& archiveName, fs::file_time_type mtime) {
-  impl_->Guarded([&] { impl_->AddFolderEntry(AceNameForms(archiveName), AceDosTime(mtime)); });
+void Writer::AddDirectory(const std::string& archiveName, fs::file_time_type mtime) {
+  impl_->Guarded([&] { impl_->AddFolderEntry(NameForms(archiveName), FileTimeToDosTime(mtime)); });
 }
 
-void AceWriter::AddFile(const std::string& archiveName, const fs::path& source) {
+void Writer::AddFile(const std::string& archiveName, const fs::path& source) {
   impl_->Guarded([&] {
     std::error_code ec;
     const auto status = fs::status(source, ec);
-    if (ec || !fs::is_regular_file(status)) throw ace::Error(ace::Status::OpenFailed, "'" + source.string() + "' is not a readable file");
+    if (ec || !fs::is_regular_file(status)) throw Error(Status::OpenFailed, "'" + source.string() + "' is not a readable file");
     const std::uint64_t size = fs::file_size(source, ec);
-    if (ec) throw ace::Error(ace::Status::ReadFailed, "cannot read the size of '" + source.string() + "'");
+    if (ec) throw Error(Status::ReadFailed, "cannot read the size of '" + source.string() + "'");
     const auto mtime = fs::last_write_time(source, ec);
-    const std::uint32_t dosTime = ec ? ace::UnixToDosTime(std::time(nullptr)) : AceDosTime(mtime);
+    const std::uint32_t dosTime = ec ? UnixToDosTime(std::time(nullptr)) : FileTimeToDosTime(mtime);
     const bool writable = (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) != fs::perms::none;
     std::FILE* opened = std::fopen(source.c_str(), "rb");
-    if (!opened) throw ace::Error(ace::Status::OpenFailed, "cannot open '" + source.string() + "': " + std::strerror(errno));
+    if (!opened) throw Error(Status::OpenFailed, "cannot open '" + source.string() + "': " + std::strerror(errno));
     // Shared with the entry, which keeps it open if it may have to read it again.
     const std::shared_ptr<std::FILE> in(opened, &std::fclose);
-    const ace::EntryName name = impl_->ClaimFileName(archiveName, dosTime);
+    const EntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, size, dosTime, kAttrArchive | (writable ? 0 : kAttrReadOnly));
     const std::string shown = source.string();
     impl_->AddData(e, [in, shown](std::uint8_t* dst, std::size_t n) -> std::size_t {
       const std::size_t got = std::fread(dst, 1, n, in.get());
-      if (got == 0 && std::ferror(in.get())) throw ace::Error(ace::Status::ReadFailed, "cannot read '" + shown + "'");
+      if (got == 0 && std::ferror(in.get())) throw Error(Status::ReadFailed, "cannot read '" + shown + "'");
       return got;
     }, [in, shown] {
-      if (std::fseek(in.get(), 0, SEEK_SET) != 0) throw ace::Error(ace::Status::ReadFailed, "cannot read '" + shown + "' again");
+      if (std::fseek(in.get(), 0, SEEK_SET) != 0) throw Error(Status::ReadFailed, "cannot read '" + shown + "' again");
     }, true);
   });
 }
 
-void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::uint8_t> data, std::uint32_t dosTime,
+void Writer::AddBytes(const std::string& archiveName, std::span<const std::uint8_t> data, std::uint32_t dosTime,
                          std::uint32_t attributes) {
   impl_->Guarded([&] {
-    if (attributes & kAttrDirectory) throw ace::Error(ace::Status::BadConstant, "entry '" + archiveName + "': file data with the folder attribute");
-    const ace::EntryName name = impl_->ClaimFileName(archiveName, dosTime);
+    if (attributes & kAttrDirectory) throw Error(Status::BadConstant, "entry '" + archiveName + "': file data with the folder attribute");
+    const EntryName name = impl_->ClaimFileName(archiveName, dosTime);
     Entry e = impl_->MakeEntry(name, data.size(), dosTime, attributes);
     std::size_t at = 0;
     impl_->AddData(e, [&](std::uint8_t* dst, std::size_t n) -> std::size_t {
@@ -725,7 +708,7 @@ void AceWriter::AddBytes(const std::string& archiveName, std::span<const std::ui
   });
 }
 
-std::vector<fs::path> AceWriter::Finish() {
+std::vector<fs::path> Writer::Finish() {
   Impl& w = *impl_;
   w.Guarded([&] {
     if (w.compressor) {
@@ -739,10 +722,12 @@ std::vector<fs::path> AceWriter::Finish() {
       fs::rename(w.temps[i], w.finals[i], ec);
       if (ec) {
         for (std::size_t j = 0; j < i; ++j) fs::remove(w.finals[j], ec);
-        throw ace::Error(ace::Status::WriteFailed, "cannot rename '" + w.temps[i].string() + "' to its final name: " + ec.message());
+        throw Error(Status::WriteFailed, "cannot rename '" + w.temps[i].string() + "' to its final name: " + ec.message());
       }
     }
     w.finished = true;
   });
   return w.finals;
 }
+
+}  // namespace ace

@@ -14,7 +14,9 @@
 #include "entry_names.h"
 #include "error.h"
 
-struct AceWriterOptions {
+namespace ace {
+
+struct WriterOptions {
   bool Solid = true;
   int DictionaryBits = 22;        // 10..22: a dictionary of 1 KiB .. 4 MiB
   int Level = 3;                  // 0 stores everything, 1 (fastest) .. 5 (best)
@@ -31,7 +33,7 @@ struct AceWriterOptions {
   // dictionary's worth of data before it as history; 0 = 4 MiB, otherwise 256 bytes
   // .. 1 GiB. Smaller pieces compress a little worse; tests use them to stay quick.
   std::uint64_t PieceSize = 0;
-  // The time stamp of the main headers, a DOS time (AceDosTime); 0 = the time in
+  // The time stamp of the main headers, a DOS time (FileTimeToDosTime); 0 = the time in
   // SOURCE_DATE_EPOCH (seconds since 1970) if that variable is set, else now.
   std::uint32_t Created = 0;
   // Told, now and then, how many bytes of the entries' data are packed so far (for
@@ -48,12 +50,12 @@ struct AceWriterOptions {
 // full disk) is thrown by a later AddFile, AddBytes, AddDirectory or by Finish.
 // At most 2 x Threads + 4 pieces of input, each with the dictionary's worth of data
 // before it, are held in memory at once.
-class AceWriter {
+class Writer {
  public:
-  AceWriter(std::filesystem::path firstVolume, AceWriterOptions options);
-  ~AceWriter();
-  AceWriter(const AceWriter&) = delete;
-  AceWriter& operator=(const AceWriter&) = delete;
+  Writer(std::filesystem::path firstVolume, WriterOptions options);
+  ~Writer();
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
 
   // A folder entry. Missing parent folders of any entry are added automatically,
   // before it; adding a folder that is already in the archive does nothing.
@@ -74,21 +76,16 @@ class AceWriter {
   std::unique_ptr<Impl> impl_;
 };
 
-// The name of volume `index` (0 = the first) of the set whose first volume is
-// `firstVolume`: .ace, then .c00 ... .c99, then .100, .101 ...
-std::filesystem::path AceVolumeName(const std::filesystem::path& firstVolume, int index);
-
 // The name an entry gets, as readers show it: '/' becomes '\'. Names that are
 // empty, absolute, carry a drive letter, contain "." or ".." components or empty
 // ones, control characters, are not valid UTF-8, hold a character that code
 // page 850 lacks, take more than 259 bytes in it or would read back as another
-// name (see AceNameForms) are refused with ace::Error (UnsafeName), whose
+// name (see NameForms) are refused with ace::Error (UnsafeName), whose
 // message names the entry (and the character).
-std::string AceArchiveName(const std::string& name);
+std::string ArchiveName(const std::string& name);
 
 // An entry name in its two forms (ace::StoredEntryName): UTF-8 with '\' as
-// AceArchiveName gives it, and the code page 850 bytes stored in the header.
-ace::EntryName AceNameForms(const std::string& name);
+// ArchiveName gives it, and the code page 850 bytes stored in the header.
+EntryName NameForms(const std::string& name);
 
-// A DOS time stamp (local time) for a file time; clamped to 1980..2107.
-std::uint32_t AceDosTime(std::filesystem::file_time_type time);
+}  // namespace ace

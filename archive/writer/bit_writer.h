@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-namespace acewriter {
+namespace ace::writer {
 
 class BitWriter {
  public:
@@ -68,4 +68,4 @@ class BitWriter {
   int bits_ = 0;
 };
 
-}  // namespace acewriter
+}  // namespace ace::writer

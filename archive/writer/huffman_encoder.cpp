@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace acewriter {
+namespace ace::writer {
 namespace {
 
 // Unlimited Huffman lengths for the used symbols, by the two-queue method over
@@ -223,4 +223,4 @@ PrefixCode WriteWidthTable(BitWriter& out, std::span<const std::uint8_t> widths,
   return code;
 }
 
-}  // namespace acewriter
+}  // namespace ace::writer

@@ -9,7 +9,7 @@
 
 #include "bit_writer.h"
 
-namespace acewriter {
+namespace ace::writer {
 
 // One symbol's code as written: `bits` holds the code, `width` its length.
 struct PrefixCode {
@@ -36,4 +36,4 @@ PrefixCode AssignCodes(std::span<const std::uint8_t> widths, int maxWidth);
 // over-subscribed.
 PrefixCode WriteWidthTable(BitWriter& out, std::span<const std::uint8_t> widths, int maxWidth);
 
-}  // namespace acewriter
+}  // namespace ace::writer

@@ -12,7 +12,7 @@
 #include "bit_writer.h"
 #include "huffman_encoder.h"
 
-namespace acewriter {
+namespace ace::writer {
 namespace {
 
 constexpr int kMainSymbols = 284;
@@ -462,4 +462,4 @@ void Lz77Encoder::EncodePiece(std::uint64_t size, const ByteReader& read, bool e
   out.bits = std::uint64_t{out.bytes.size()} * 8 - (entryEnd || pending == 0 ? 0 : static_cast<std::uint64_t>(32 - pending));
 }
 
-}  // namespace acewriter
+}  // namespace ace::writer

@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-namespace acewriter {
+namespace ace::writer {
 
 // Fills up to `capacity` bytes at `dst` and answers how many; 0 means no more data.
 using ByteReader = std::function<std::size_t(std::uint8_t* dst, std::size_t capacity)>;
@@ -59,4 +59,4 @@ class Lz77Encoder {
   std::unique_ptr<State> s_;
 };
 
-}  // namespace acewriter
+}  // namespace ace::writer

@@ -6,7 +6,7 @@
 #include <span>
 #include <stdexcept>
 
-namespace acewriter {
+namespace ace::writer {
 namespace {
 
 // The encoder takes a job's bytes in steps of this size, so that a cancelled job
@@ -126,4 +126,4 @@ void PieceCompressor::Work() {
   }
 }
 
-}  // namespace acewriter
+}  // namespace ace::writer

@@ -19,7 +19,7 @@
 
 #include "lz77_encoder.h"
 
-namespace acewriter {
+namespace ace::writer {
 
 struct PieceJob {
   // One run of the job's own bytes, in stream order.
@@ -79,4 +79,4 @@ class PieceCompressor {
 // Compresses one job with `encoder` (restarted first). Throws if `cancel` turns true.
 void CompressJob(PieceJob& job, Lz77Encoder& encoder, const std::atomic<bool>& cancel);
 
-}  // namespace acewriter
+}  // namespace ace::writer

@@ -177,12 +177,12 @@ Packed PackPayload(int level, int threads, bool onePiece = false) {
   Payload& p = ThePayload();
   const fs::path out = p.dir / "bench.ace";
   const auto start = std::chrono::steady_clock::now();
-  AceWriterOptions o{true, 22, level, 0};
+  ace::WriterOptions o{true, 22, level, 0};
   o.Threads = threads;
   if (onePiece) o.PieceSize = std::uint64_t{1} << 30;
   o.Created = 0x5A8C6B2E;
   {
-    AceWriter w(out, o);
+    ace::Writer w(out, o);
     for (const auto& [name, path] : p.files) w.AddFile(name, path);
     w.Finish();
   }

@@ -147,7 +147,7 @@ Work& TheWork() {
       text.resize(20u << 20);
       w.textBytes = text.size();
       w.textArchive = w.temp / "text.ace";
-      AceWriter writer(w.textArchive, AceWriterOptions{});
+      ace::Writer writer(w.textArchive, ace::WriterOptions{});
       writer.AddBytes("text.txt", std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
                       0x5A8C6B2Eu, 0x20u);
       writer.Finish();

@@ -71,10 +71,10 @@ void MakeRelease() {
   if (fs::exists(stamp)) return;
   fs::remove_all(Release());
   fs::create_directories(Release());
-  AceWriterOptions options;
+  ace::WriterOptions options;
   options.Level = 1;
   options.VolumeSize = kVolumeBytes;
-  AceWriter writer(Release() / "big.ace", options);
+  ace::Writer writer(Release() / "big.ace", options);
   for (int i = 0; i < kFiles; ++i) {
     const auto data = Payload(i);
     writer.AddBytes("data\\part" + std::to_string(i) + ".txt", data, 0x5A8C6B2E, 0x20);

@@ -1,4 +1,4 @@
-// Archive sets written by AceWriter, extracted by the command-line extractor: every
+// Archive sets written by ace::Writer, extracted by the command-line extractor: every
 // combination of solid / not, stored / compressed, one volume / several, entries
 // whole or cut into pieces compressed on several threads, comes back bit for bit.
 #include <gtest/gtest.h>
@@ -47,13 +47,13 @@ TEST_P(WrittenSetThroughAceExtract, ExtractsBitExactly) {
   files = {{"readme.txt", "hello\n"}, {"docs\\manual.txt", text}, {"data\\noise.bin", noise}, {"data\\empty", ""},
            {"Überordner\\Grüße ╔═╗.txt", "stored in code page 850, extracted as UTF-8\n"}};
 
-  AceWriterOptions options;
+  ace::WriterOptions options;
   options.Solid = c.solid;
   options.Level = c.level;
   options.VolumeSize = c.volumeSize;
   options.PieceSize = c.pieceSize;
   options.Threads = c.threads;
-  AceWriter writer(dir / "set.ace", options);
+  ace::Writer writer(dir / "set.ace", options);
   for (const auto& [name, data] : files)
     writer.AddBytes(name, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}, 0x5A8C6B2E, 0x20);
   const auto volumes = writer.Finish();
@@ -92,10 +92,10 @@ TEST(AceExtractStop, SigtermAbandonsTheEntryBeingWritten) {
   // extractor announces the second volume, in the middle of the entry that crosses
   // into it, it waits to write that line. The signal comes then.
   acetest::TempDir dir;
-  AceWriterOptions options;
+  ace::WriterOptions options;
   options.Level = 0;
   options.VolumeSize = 40000;
-  AceWriter writer(dir / "set.ace", options);
+  ace::Writer writer(dir / "set.ace", options);
   writer.AddBytes("first.txt", std::vector<std::uint8_t>(1000, 'a'), 0x5A8C6B2E, 0x20);
   writer.AddBytes("crossing.bin", std::vector<std::uint8_t>(60000, 'b'), 0x5A8C6B2E, 0x20);
   ASSERT_GE(writer.Finish().size(), 2u);

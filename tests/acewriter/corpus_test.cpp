@@ -1,5 +1,5 @@
 // Re-packs every archive of the real corpus: decode it with the archive library,
-// write its entries with AceWriter, decode that, and compare the bytes.
+// write its entries with ace::Writer, decode that, and compare the bytes.
 #include <gtest/gtest.h>
 
 #include "ace_writer.h"
@@ -39,7 +39,7 @@ TEST(Corpus, RepackedArchivesDecodeToTheSameBytes) {
     ASSERT_FALSE(original.entries.empty());
 
     // The last two cut the stream into small pieces, compressed on three threads.
-    const AceWriterOptions variants[] = {
+    const ace::WriterOptions variants[] = {
         {true, 22, 3, 0}, {false, 20, 4, 0}, {true, 11, 1, 40000}, {true, 22, 0, 30000},
         {.Solid = true, .DictionaryBits = 17, .Level = 3, .VolumeSize = 0, .Threads = 3, .PieceSize = 4096},
         {.Solid = false, .DictionaryBits = 16, .Level = 2, .VolumeSize = 50000, .Threads = 3, .PieceSize = 5000}};
@@ -48,7 +48,7 @@ TEST(Corpus, RepackedArchivesDecodeToTheSameBytes) {
                    "/" + std::to_string(o.PieceSize));
       TempDir dir;
       {
-        AceWriter w(dir / "repack.ace", o);
+        ace::Writer w(dir / "repack.ace", o);
         for (const auto& e : original.entries) {
           if (e.directory)
             w.AddDirectory(e.name, fs::file_time_type::clock::now());

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 4) return 0;
   const std::uint8_t a = data[size - 1], b = data[size - 2], c = data[size - 3];
   size -= 3;
-  AceWriterOptions o;
+  ace::WriterOptions o;
   o.Solid = a & 1;
   o.Level = (a >> 1) % 6;
   o.DictionaryBits = 10 + (a >> 4) % 13;
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   acetest::TempDir dir;
   std::vector<std::filesystem::path> volumes;
   try {
-    AceWriter w(dir / "f.ace", o);
+    ace::Writer w(dir / "f.ace", o);
     for (std::size_t i = 0; i < pieces.size(); ++i)
       w.AddBytes("d" + std::to_string(i % 3) + "/e" + std::to_string(i), pieces[i], 0x5A000000u, 0x20);
     volumes = w.Finish();

@@ -10,7 +10,7 @@
 #include "huffman.h"
 #include "huffman_encoder.h"
 
-using namespace acewriter;
+using namespace ace::writer;
 
 namespace {
 

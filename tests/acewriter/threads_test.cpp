@@ -49,9 +49,9 @@ std::vector<Item> Payload() {
 }
 
 // Writes the set; the items added with AddFile are first written into `sources`.
-std::vector<fs::path> Write(const fs::path& first, const AceWriterOptions& o, const std::vector<Item>& items,
+std::vector<fs::path> Write(const fs::path& first, const ace::WriterOptions& o, const std::vector<Item>& items,
                             const fs::path& sources) {
-  AceWriter w(first, o);
+  ace::Writer w(first, o);
   for (std::size_t i = 0; i < items.size(); ++i) {
     const Item& it = items[i];
     if (it.directory) {
@@ -105,7 +105,7 @@ TEST_P(Threads, VolumesAreTheSameBytesForEveryThreadCount) {
   std::vector<std::vector<std::uint8_t>> reference;
   for (int threads : {1, 2, 7}) {
     SCOPED_TRACE(threads);
-    AceWriterOptions o{c.solid, c.bits, c.level, c.volume};
+    ace::WriterOptions o{c.solid, c.bits, c.level, c.volume};
     o.Threads = threads;
     o.PieceSize = c.piece;
     o.Created = kTime;
@@ -159,7 +159,7 @@ TEST(Pieces, CopiesReachBackAcrossPieces) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::to_string(row.solid) + " " + row.items.back().name);
     TempDir dir;
-    AceWriterOptions o{row.solid, 22, 3, 0};
+    ace::WriterOptions o{row.solid, 22, 3, 0};
     o.Threads = 3;
     o.PieceSize = 4096;
     const auto volumes = Write(dir / "c.ace", o, row.items, dir / "sources");
@@ -196,7 +196,7 @@ TEST(Pieces, EachJoinStartsFromWhatTheDecoderKnows) {
         data.insert(data.end(), next.begin(), next.end());
       const std::vector<Item> items{{"lead.txt", TextBytes(kPiece, 5)}, {"joins.bin", data}};
       TempDir dir;
-      AceWriterOptions o{solid, 22, 3, 0};
+      ace::WriterOptions o{solid, 22, 3, 0};
       o.Threads = 2;
       o.PieceSize = kPiece;
       const auto volumes = Write(dir / "j.ace", o, items, dir / "sources");
@@ -215,7 +215,7 @@ TEST(Pieces, ManyEntriesWithoutData) {
   TempDir dir;
   std::vector<std::uint8_t> reference;
   for (int threads : {1, 3}) {
-    AceWriterOptions o{true, 22, 3, 0};
+    ace::WriterOptions o{true, 22, 3, 0};
     o.Threads = threads;
     o.Created = kTime;
     const auto volumes = Write(dir / ("m" + std::to_string(threads) + ".ace"), o, items, dir / "sources");
@@ -236,10 +236,10 @@ TEST(Pieces, AFileChangedBeforeItIsStoredIsRefused) {
   fs::create_directories(dir / "out");
   WriteFile(dir / "noise.bin", RandomBytes(30000, 1));
   {
-    AceWriterOptions o{true, 22, 3, 0};
+    ace::WriterOptions o{true, 22, 3, 0};
     o.Threads = 2;
     o.PieceSize = 4096;
-    AceWriter w(dir / "out" / "c.ace", o);
+    ace::Writer w(dir / "out" / "c.ace", o);
     w.AddFile("noise.bin", dir / "noise.bin");
     WriteFile(dir / "noise.bin", RandomBytes(30000, 2));
     try {
@@ -273,7 +273,7 @@ TEST(Pieces, StopsAndFailuresLeaveNoVolume) {
     TempDir dir;
     fs::create_directories(dir / "out");
     int calls = 0;
-    AceWriterOptions o{true, 22, 3, row.volume};
+    ace::WriterOptions o{true, 22, 3, row.volume};
     o.Threads = row.threads;
     o.PieceSize = 2000;
     if (row.stopAfter) o.ShouldStop = [&] { return ++calls >= row.stopAfter; };

@@ -1,4 +1,4 @@
-// Archive sets written by AceWriter, read back with the archive library.
+// Archive sets written by ace::Writer, read back with the archive library.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 
 #include "crc32.h"
+#include "dos_time.h"
 #include "ace_writer.h"
 #include "support.h"
 #include "unace.h"
+#include "volume_names.h"
 
 namespace fs = std::filesystem;
 using namespace acetest;
@@ -41,8 +43,8 @@ std::vector<Item> MixedPayload() {
   return items;
 }
 
-std::vector<fs::path> Write(const fs::path& first, const AceWriterOptions& o, const std::vector<Item>& items) {
-  AceWriter w(first, o);
+std::vector<fs::path> Write(const fs::path& first, const ace::WriterOptions& o, const std::vector<Item>& items) {
+  ace::Writer w(first, o);
   for (const auto& it : items) {
     if (it.directory)
       w.AddDirectory(it.name, fs::file_time_type::clock::now());
@@ -54,7 +56,7 @@ std::vector<fs::path> Write(const fs::path& first, const AceWriterOptions& o, co
 
 // Every file item comes back with its bytes; every folder is present; folders come
 // before their contents; nothing fails.
-void ExpectRoundTrip(const fs::path& first, const std::vector<Item>& items, const AceWriterOptions& o) {
+void ExpectRoundTrip(const fs::path& first, const std::vector<Item>& items, const ace::WriterOptions& o) {
   const DecodedSet set = DecodeSet(first);
   ASSERT_EQ(set.openStatus, 0);
   ASSERT_EQ(set.endStatus, ACE_ERR_END);
@@ -156,7 +158,7 @@ class RoundTrip : public ::testing::TestWithParam<Case> {};
 TEST_P(RoundTrip, MixedPayload) {
   const Case c = GetParam();
   TempDir dir;
-  const AceWriterOptions o{c.solid, c.bits, c.level, c.volume};
+  const ace::WriterOptions o{c.solid, c.bits, c.level, c.volume};
   const auto items = MixedPayload();
   const auto volumes = Write(dir / "set.ace", o, items);
   ASSERT_FALSE(volumes.empty());
@@ -200,7 +202,7 @@ TEST(RoundTrip, EveryDictionarySizeKeepsItsDistancesInside) {
   for (int bits = 10; bits <= 22; ++bits) {
     SCOPED_TRACE(bits);
     TempDir dir;
-    const AceWriterOptions o{true, bits, 2, 0};
+    const ace::WriterOptions o{true, bits, 2, 0};
     const auto volumes = Write(dir / "d.ace", o, {{"data.bin", data}});
     ExpectRoundTrip(volumes[0], {{"data.bin", data}}, o);
     const auto blocks = WalkBlocks(volumes[0], nullptr);
@@ -218,7 +220,7 @@ TEST(RoundTrip, SolidArchivesReuseEarlierEntries) {
   std::map<bool, std::vector<Block>> blocks;
   for (bool solid : {true, false}) {
     TempDir dir;
-    const AceWriterOptions o{solid, 22, 3, 0};
+    const ace::WriterOptions o{solid, 22, 3, 0};
     const std::vector<Item> items{{"noise_a.bin", data}, {"noise_b.bin", data}};
     const auto volumes = Write(dir / "s.ace", o, items);
     ExpectRoundTrip(volumes[0], items, o);
@@ -250,7 +252,7 @@ TEST(RoundTrip, TinyStoredEntriesFeedTheSolidWindow) {
   }
   for (bool solid : {true, false}) {
     TempDir dir;
-    const AceWriterOptions o{solid, 16, 3, 0};
+    const ace::WriterOptions o{solid, 16, 3, 0};
     const auto volumes = Write(dir / "t.ace", o, items);
     const DecodedSet set = DecodeSet(volumes[0]);
     ASSERT_EQ(set.endStatus, ACE_ERR_END);
@@ -268,7 +270,7 @@ TEST(RoundTrip, IncompressibleDataAndLongRuns) {
   const std::vector<Item> items{{"noise", RandomBytes(1 << 20, 3)},
                                 {"zeros", std::vector<std::uint8_t>(3 << 20, 0)},
                                 {"ones", std::vector<std::uint8_t>(777777, 0xFF)}};
-  const AceWriterOptions o{true, 22, 3, 0};
+  const ace::WriterOptions o{true, 22, 3, 0};
   const auto volumes = Write(dir / "r.ace", o, items);
   ExpectRoundTrip(volumes[0], items, o);
   const auto blocks = WalkBlocks(volumes[0], nullptr);
@@ -291,7 +293,7 @@ TEST(Volumes, EntryEndingAtTheVolumeBoundaryMovesTheCutIntoIt) {
     const std::size_t size = volume - 31 - (35 + name.size()) - static_cast<std::size_t>(extra);
     const std::vector<Item> items{{name, RandomBytes(size, 4)}, {"second.bin", RandomBytes(300, 5)}, {"dir", {}, true},
                                   {"third.bin", {'z'}}};
-    const AceWriterOptions o{false, 22, 0, volume};
+    const ace::WriterOptions o{false, 22, 0, volume};
     const auto volumes = Write(dir / "b.ace", o, items);
     ExpectWellFormedSet(volumes, volume);
     ExpectRoundTrip(volumes[0], items, o);
@@ -303,7 +305,7 @@ TEST(Volumes, ContinuedSegmentsCarryTheChecksumOfTheDataReadSoFar) {
   const auto data = RandomBytes(300000, 21);
   const std::vector<Item> items{{"crc.bin", data}};
   for (int level : {0, 3}) {
-    const AceWriterOptions o{true, 22, level, 100000};
+    const ace::WriterOptions o{true, 22, level, 100000};
     const auto volumes = Write(dir / ("c" + std::to_string(level) + ".ace"), o, items);
     ASSERT_GE(volumes.size(), 3u);
     ExpectRoundTrip(volumes[0], items, o);
@@ -343,7 +345,7 @@ TEST(Volumes, TinyEntriesAndFoldersBetweenCuts) {
     for (std::uint64_t volume : {260u, 333u, 1024u}) {
       SCOPED_TRACE(std::to_string(level) + "/" + std::to_string(volume));
       TempDir dir;
-      const AceWriterOptions o{true, 16, level, volume};
+      const ace::WriterOptions o{true, 16, level, volume};
       const auto volumes = Write(dir / "t.ace", o, items);
       ExpectWellFormedSet(volumes, volume);
       ExpectRoundTrip(volumes[0], items, o);
@@ -353,7 +355,7 @@ TEST(Volumes, TinyEntriesAndFoldersBetweenCuts) {
   // that must follow it: a clear refusal, and no volumes left over.
   TempDir dir;
   {
-    AceWriter w(dir / "t.ace", {true, 16, 0, 200});
+    ace::Writer w(dir / "t.ace", {true, 16, 0, 200});
     EXPECT_THROW(
         {
           for (const auto& it : items)
@@ -366,16 +368,16 @@ TEST(Volumes, TinyEntriesAndFoldersBetweenCuts) {
 }
 
 TEST(Volumes, NamesGoOnPastC99) {
-  EXPECT_EQ(AceVolumeName("x/set.ace", 0), fs::path("x/set.ace"));
-  EXPECT_EQ(AceVolumeName("x/set.ace", 1), fs::path("x/set.c00"));
-  EXPECT_EQ(AceVolumeName("x/set.ace", 100), fs::path("x/set.c99"));
-  EXPECT_EQ(AceVolumeName("x/set.ace", 101), fs::path("x/set.100"));
-  EXPECT_EQ(AceVolumeName("x/set.ace", 255), fs::path("x/set.254"));
-  EXPECT_THROW(AceVolumeName("x/set.ace", 256), ace::Error);
+  EXPECT_EQ(ace::VolumePath("x/set.ace", 0), fs::path("x/set.ace"));
+  EXPECT_EQ(ace::VolumePath("x/set.ace", 1), fs::path("x/set.c00"));
+  EXPECT_EQ(ace::VolumePath("x/set.ace", 100), fs::path("x/set.c99"));
+  EXPECT_EQ(ace::VolumePath("x/set.ace", 101), fs::path("x/set.100"));
+  EXPECT_EQ(ace::VolumePath("x/set.ace", 255), fs::path("x/set.254"));
+  EXPECT_THROW(ace::VolumePath("x/set.ace", 256), ace::Error);
 
   TempDir dir;
   const std::vector<Item> items{{"big.bin", RandomBytes(110 * 180, 8)}};
-  const AceWriterOptions o{true, 22, 0, 256};
+  const ace::WriterOptions o{true, 22, 0, 256};
   const auto volumes = Write(dir / "many.ace", o, items);
   ASSERT_GT(volumes.size(), 102u);
   EXPECT_EQ(volumes[101].filename(), "many.100");
@@ -386,7 +388,7 @@ TEST(Volumes, NamesGoOnPastC99) {
   // More than 256 volumes cannot be numbered: refused, and nothing is left behind.
   TempDir dir2;
   {
-    AceWriter w(dir2 / "over.ace", o);
+    ace::Writer w(dir2 / "over.ace", o);
     EXPECT_THROW(w.AddBytes("huge", RandomBytes(300 * 256, 9), kTime, 0x20), ace::Error);
   }
   EXPECT_TRUE(fs::is_empty(dir2.path()));
@@ -396,18 +398,18 @@ TEST(Volumes, RefusesWhatCannotBeSplit) {
   TempDir dir;
   // Folders alone cannot end a volume, so they must fit into the first one.
   {
-    AceWriter w(dir / "f.ace", {true, 22, 3, 200});
+    ace::Writer w(dir / "f.ace", {true, 22, 3, 200});
     for (int i = 0; i < 10; ++i) w.AddDirectory("folder" + std::to_string(i), fs::file_time_type::clock::now());
     EXPECT_THROW(w.Finish(), ace::Error);
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
   // Options out of range are refused as bad constants.
-  const std::pair<const char*, AceWriterOptions> refused[] = {
+  const std::pair<const char*, ace::WriterOptions> refused[] = {
       {"x.ace", {true, 22, 3, 100}}, {"x.zip", {true, 22, 3, 4096}}, {"x.ace", {true, 23, 3, 0}},
       {"x.ace", {true, 9, 3, 0}},    {"x.ace", {true, 22, 6, 0}}};
   for (const auto& [name, options] : refused) {
     try {
-      AceWriter w(dir / name, options);
+      ace::Writer w(dir / name, options);
       ADD_FAILURE() << name << " " << options.DictionaryBits << " " << options.Level << " accepted";
     } catch (const ace::Error& e) {
       EXPECT_EQ(e.status(), ace::Status::BadConstant) << e.what();
@@ -416,22 +418,22 @@ TEST(Volumes, RefusesWhatCannotBeSplit) {
 }
 
 TEST(Names, StoredWithBackslashesAndCheckedForSafety) {
-  EXPECT_EQ(AceArchiveName("a/b/c.txt"), "a\\b\\c.txt");
-  EXPECT_EQ(AceArchiveName("dir/"), "dir");
-  EXPECT_EQ(AceArchiveName("x..y"), "x..y");
+  EXPECT_EQ(ace::ArchiveName("a/b/c.txt"), "a\\b\\c.txt");
+  EXPECT_EQ(ace::ArchiveName("dir/"), "dir");
+  EXPECT_EQ(ace::ArchiveName("x..y"), "x..y");
   for (const char* bad : {"", "/abs", "\\abs", "c:file", "a/../b", "..", "./a", "a//b", "a\\.\\b", "tab\tname",
                           "what?", "pipe|name"})
-    EXPECT_THROW(AceArchiveName(bad), ace::Error) << bad;
-  EXPECT_NO_THROW(AceArchiveName(std::string(259, 'n')));
-  EXPECT_THROW(AceArchiveName(std::string(260, 'n')), ace::Error);
+    EXPECT_THROW(ace::ArchiveName(bad), ace::Error) << bad;
+  EXPECT_NO_THROW(ace::ArchiveName(std::string(259, 'n')));
+  EXPECT_THROW(ace::ArchiveName(std::string(260, 'n')), ace::Error);
   // The limit counts stored bytes: one per character in code page 850.
   std::string umlauts;
   for (int i = 0; i < 259; ++i) umlauts += "ü";
-  EXPECT_NO_THROW(AceArchiveName(umlauts));
-  EXPECT_THROW(AceArchiveName(umlauts + "ü"), ace::Error);
+  EXPECT_NO_THROW(ace::ArchiveName(umlauts));
+  EXPECT_THROW(ace::ArchiveName(umlauts + "ü"), ace::Error);
 
   TempDir dir;
-  AceWriter w(dir / "n.ace", {});
+  ace::Writer w(dir / "n.ace", {});
   w.AddBytes("a/b.txt", std::vector<std::uint8_t>{1, 2}, kTime, 0x20);
   EXPECT_THROW(w.AddBytes("a\\b.txt", std::vector<std::uint8_t>{1}, kTime, 0x20), ace::Error);  // duplicate
   EXPECT_THROW(w.Finish(), ace::Error);  // the writer refuses to go on after an error
@@ -439,7 +441,7 @@ TEST(Names, StoredWithBackslashesAndCheckedForSafety) {
 
 TEST(Names, Utf8NamesAreStoredInCodePage850) {
   TempDir dir;
-  AceWriter w(dir / "n.ace", {});
+  ace::Writer w(dir / "n.ace", {});
   w.AddBytes("Überordner/Müller ß é ╔═╗.txt", TextBytes(100, 1), kTime, 0x20);
   w.Finish();
   std::vector<std::string> stored;
@@ -458,7 +460,7 @@ TEST(Names, RefusalsNameTheCharacterCodePage850Lacks) {
   };
   for (const auto& [name, message] : rows) {
     try {
-      AceArchiveName(name);
+      ace::ArchiveName(name);
       ADD_FAILURE() << name << " was accepted";
     } catch (const ace::Error& e) {
       EXPECT_EQ(e.what(), message);
@@ -478,7 +480,7 @@ TEST(Files, AddFileStreamsAndKeepsAttributesAndTime) {
   fs::create_directories(dir / "out");
   std::vector<fs::path> volumes;
   {
-    AceWriter w(dir / "out" / "f.ace", {true, 12, 3, 500000});
+    ace::Writer w(dir / "out" / "f.ace", {true, 12, 3, 500000});
     w.AddDirectory("src", when);
     w.AddFile("src/big.txt", dir / "src" / "big.txt");
     w.AddFile("src/ro.txt", dir / "src" / "ro.txt");
@@ -487,7 +489,7 @@ TEST(Files, AddFileStreamsAndKeepsAttributesAndTime) {
   }
   EXPECT_TRUE(fs::is_empty(dir / "out")) << "a failed set leaves no volume behind";
   {
-    AceWriter w(dir / "out" / "f.ace", {true, 12, 3, 500000});
+    ace::Writer w(dir / "out" / "f.ace", {true, 12, 3, 500000});
     w.AddDirectory("src", when);
     w.AddFile("src/big.txt", dir / "src" / "big.txt");
     w.AddFile("src/ro.txt", dir / "src" / "ro.txt");
@@ -500,9 +502,9 @@ TEST(Files, AddFileStreamsAndKeepsAttributesAndTime) {
   ASSERT_EQ(set.entries.size(), 4u);
   EXPECT_TRUE(set.entries[0].directory);
   EXPECT_EQ(set.entries[0].attributes & 0x10, 0x10u);
-  EXPECT_EQ(set.entries[0].dosTime, AceDosTime(when));
+  EXPECT_EQ(set.entries[0].dosTime, ace::FileTimeToDosTime(when));
   EXPECT_TRUE(set.entries[1].data == big);
-  EXPECT_EQ(set.entries[1].dosTime, AceDosTime(when));
+  EXPECT_EQ(set.entries[1].dosTime, ace::FileTimeToDosTime(when));
   EXPECT_EQ(set.entries[1].attributes, 0x20u);
   EXPECT_EQ(set.entries[2].attributes, 0x21u);
   EXPECT_TRUE(set.entries[3].data.empty());
@@ -515,7 +517,7 @@ TEST(Files, IncompressibleFileIsReadAgainAndStored) {
   const auto text = TextBytes(100000, 32);
   WriteFile(dir / "noise.bin", noise);
   WriteFile(dir / "text.txt", text);
-  AceWriter w(dir / "n.ace", {true, 22, 3, 0});
+  ace::Writer w(dir / "n.ace", {true, 22, 3, 0});
   w.AddFile("noise.bin", dir / "noise.bin");
   w.AddFile("text.txt", dir / "text.txt");
   const auto volumes = w.Finish();
@@ -537,14 +539,14 @@ TEST(Files, DosTimeOfAKnownMoment) {
   std::tm tm{};
   tm.tm_year = 124, tm.tm_mon = 6, tm.tm_mday = 15, tm.tm_hour = 13, tm.tm_min = 30, tm.tm_sec = 21, tm.tm_isdst = -1;
   const auto sys = std::chrono::system_clock::from_time_t(std::mktime(&tm));
-  EXPECT_EQ(AceDosTime(fs::file_time_type::clock::from_sys(sys)), kTime);
+  EXPECT_EQ(ace::FileTimeToDosTime(fs::file_time_type::clock::from_sys(sys)), kTime);
   const auto old = std::chrono::system_clock::from_time_t(0);
-  EXPECT_EQ(AceDosTime(fs::file_time_type::clock::from_sys(old)), (1u << 21) | (1u << 16));
+  EXPECT_EQ(ace::FileTimeToDosTime(fs::file_time_type::clock::from_sys(old)), (1u << 21) | (1u << 16));
 }
 
 TEST(Files, EmptyArchiveIsJustAMainHeader) {
   TempDir dir;
-  AceWriter w(dir / "e.ace", {});
+  ace::Writer w(dir / "e.ace", {});
   const auto volumes = w.Finish();
   ASSERT_EQ(volumes.size(), 1u);
   EXPECT_EQ(fs::file_size(volumes[0]), 31u);

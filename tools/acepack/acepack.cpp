@@ -38,7 +38,7 @@ bool ParseNumber(const std::string& text, std::uint64_t& out) {
 }
 
 // Adds the folder's contents in name order, folders before what they hold.
-void AddTree(AceWriter& writer, const fs::path& root, const fs::path& dir, std::uint64_t& files) {
+void AddTree(ace::Writer& writer, const fs::path& root, const fs::path& dir, std::uint64_t& files) {
   std::vector<fs::directory_entry> children{fs::directory_iterator(dir), fs::directory_iterator()};
   std::sort(children.begin(), children.end(), [](const auto& a, const auto& b) { return a.path() < b.path(); });
   for (const auto& child : children) {
@@ -60,7 +60,7 @@ void AddTree(AceWriter& writer, const fs::path& root, const fs::path& dir, std::
 }  // namespace
 
 int main(int argc, char** argv) {
-  AceWriterOptions options;
+  ace::WriterOptions options;
   options.Solid = false;
   std::vector<std::string> positional;
   for (int i = 1; i < argc; ++i) {
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     };
   }
   try {
-    AceWriter writer(out, options);
+    ace::Writer writer(out, options);
     std::uint64_t files = 0;
     AddTree(writer, root, root, files);
     const auto volumes = writer.Finish();

@@ -21,7 +21,7 @@ void CheckPayloadPath(const std::string& what, const std::string& path);
 
 // A relative '/'-separated path of a payload entry, which only the archive carries:
 // as CheckPayloadPath, but characters past ASCII are left to the archive writer
-// (AceArchiveName), which takes those that code page 850 has.
+// (ace::ArchiveName), which takes those that code page 850 has.
 void CheckPayloadName(const std::string& what, const std::string& path);
 
 // True when `name` is one of the names the release folder itself uses (install,

@@ -9,6 +9,7 @@
 #include "sheet.h"
 #include "stop_signals.h"
 #include "terminal_progress.h"
+#include "volume_names.h"
 
 #include <QImage>
 
@@ -230,7 +231,7 @@ bool IsVolumeName(const std::string& title, const std::string& name) {
   const fs::path first = title + ".ace";
   const std::string lower = Lower(name);
   for (int k = 0; k < kMostVolumes; ++k) {
-    if (Lower(AceVolumeName(first, k).string()) == lower) return true;
+    if (Lower(ace::VolumePath(first, k).string()) == lower) return true;
   }
   return false;
 }
@@ -254,7 +255,7 @@ void ScanFolder(const fs::path& folder, const std::string& prefix, std::vector<P
     const std::string name = prefix + child.path().filename().string();
     CheckPayloadName("the payload name", name);
     try {
-      AceArchiveName(name);
+      ace::ArchiveName(name);
     } catch (const ace::Error& e) {
       throw ReleaseError("the payload " + std::string(e.what()) + "; rename " + Quoted(child.path()));
     }
@@ -424,7 +425,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
   Log(options, "packing " + std::to_string(payload.size()) + " entries of " + d.payload.string());
   std::vector<fs::path> volumes;
   try {
-    AceWriterOptions writerOptions;
+    ace::WriterOptions writerOptions;
     writerOptions.Solid = true;
     writerOptions.DictionaryBits = 22;
     writerOptions.Level = d.level;
@@ -436,7 +437,7 @@ ReleaseSummary BuildRelease(const ReleaseDescription& d, const fs::path& outDirI
       if (!entry.directory) payloadTotal += fs::file_size(entry.source, ec);
     if (options.onPackProgress)
       writerOptions.OnProgress = [&](std::uint64_t done) { options.onPackProgress(done, payloadTotal); };
-    AceWriter writer(stage / firstVolume, writerOptions);
+    ace::Writer writer(stage / firstVolume, writerOptions);
     for (const auto& entry : payload) {
       if (entry.directory) {
         writer.AddDirectory(entry.name, fs::last_write_time(entry.source, ec));
