@@ -85,10 +85,11 @@ function(installer_fuzz name)
 endfunction()
 
 # installer_bench(NAME SOURCES a.cpp LIBS lib)
+# A Google Benchmark executable with the benchmarks' shared header (bench_support).
 function(installer_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${B_SOURCES})
   target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
-  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark)
+  target_link_libraries(${name} PRIVATE ${B_LIBS} bench_support)
   target_compile_definitions(${name} PRIVATE ACE_CORPUS_DIR="${ACE_CORPUS_DIR}")
 endfunction()

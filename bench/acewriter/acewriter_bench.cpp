@@ -16,9 +16,9 @@
 #include <map>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include "ace_writer.h"
+#include "bench_support.h"
 
 namespace fs = std::filesystem;
 
@@ -28,11 +28,6 @@ constexpr std::uint64_t kTextBytes = 20u << 20;
 constexpr std::uint64_t kBinaryBytes = 20u << 20;
 constexpr std::uint64_t kImageBytes = 12u << 20;
 constexpr std::uint64_t kTotalMinimum = 50u << 20;
-
-std::vector<std::uint8_t> ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 bool HasExtension(const fs::path& p, std::initializer_list<const char*> exts) {
   std::string e = p.extension().string();
@@ -114,9 +109,7 @@ struct Payload {
   }
 
   Payload() {
-    std::string pattern = (fs::temp_directory_path() / "acewriter-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir = pattern;
+    dir = bench::MakeTempFolder("acewriter-bench");
     int counter = 0;
     auto unique = [&](const fs::path& p) { return std::to_string(counter++) + "_" + p.filename().string(); };
 
@@ -124,14 +117,14 @@ struct Payload {
            return size > 0 && size < (2u << 20) && !HasExtension(f, {".gz", ".xz", ".bz2", ".png", ".jpg", ".gif", ".zip"});
          })) {
       if (kinds["text"] >= kTextBytes) break;
-      Add("text", unique(p), ReadAll(p));
+      Add("text", unique(p), bench::ReadFile<std::vector<std::uint8_t>>(p));
     }
     for (const auto& root : {"/usr/share", "/usr/lib", "/work/shared"}) {
       for (const auto& p : Files(root, true, [](const fs::path& f, std::uint64_t size) {
              return size > 0 && HasExtension(f, {".png", ".jpg", ".jpeg", ".bmp", ".gif", ".ico", ".xpm", ".tga"});
            })) {
         if (kinds["images"] >= kImageBytes) break;
-        const auto data = ReadAll(p);
+        const auto data = bench::ReadFile<std::vector<std::uint8_t>>(p);
         Add("images", unique(p), data);
         if (HasExtension(p, {".jpg", ".jpeg"}) && kinds["images"] < kImageBytes) {
           const auto raw = JpegToPpm(data);
@@ -143,7 +136,7 @@ struct Payload {
            return size > 4096 && size < (4u << 20);
          })) {
       if (kinds["executables"] >= kBinaryBytes && bytes.size() >= kTotalMinimum) break;
-      Add("executables", unique(p), ReadAll(p));
+      Add("executables", unique(p), bench::ReadFile<std::vector<std::uint8_t>>(p));
     }
     std::printf("payload: %zu files, %.1f MiB (text %.1f, executables %.1f, images %.1f)\n", files.size(),
                 bytes.size() / 1048576.0, kinds["text"] / 1048576.0, kinds["executables"] / 1048576.0,
@@ -187,8 +180,8 @@ Packed PackPayload(int level, int threads, bool onePiece = false) {
     w.Finish();
   }
   Packed r;
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const std::vector<std::uint8_t> bytes = ReadAll(out);
+  r.seconds = bench::SecondsSince(start);
+  const auto bytes = bench::ReadFile<std::vector<std::uint8_t>>(out);
   r.size = bytes.size();
   r.checksum = crc32(0, bytes.data(), static_cast<uInt>(bytes.size()));
   fs::remove(out);

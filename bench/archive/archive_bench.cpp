@@ -18,21 +18,18 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "ace_writer.h"
 #include "archive.h"
+#include "bench_support.h"
 #include "crc32.h"
 #include "decrypting_source.h"
 
@@ -41,13 +38,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const fs::path kCorpus = ACE_CORPUS_DIR;
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 struct Work {
   std::vector<fs::path> archives;  // first volumes of every manifested archive
@@ -65,8 +55,7 @@ struct Work {
 Work& TheWork() {
   static Work w = [] {
     Work w;
-    char templ[] = "/tmp/acebench-XXXXXX";
-    w.temp = ::mkdtemp(templ);
+    w.temp = bench::MakeTempFolder("acebench");
     for (const char* group : {"v1", "v2", "modes"}) {
       for (const auto& e : fs::directory_iterator(kCorpus / group)) {
         if (e.path().extension() == ".md5") w.archives.push_back(fs::path(e.path()).replace_extension(""));
@@ -82,7 +71,7 @@ Work& TheWork() {
     }
     for (const auto& e : fs::recursive_directory_iterator(out)) {
       if (!e.is_regular_file()) continue;
-      w.outputs.push_back(ReadFile(e.path()));
+      w.outputs.push_back(bench::ReadFile(e.path()));
       w.outputBytes += w.outputs.back().size();
       uLongf size = compressBound(uLong(w.outputs.back().size()));
       std::vector<Bytef> z(size);
@@ -251,7 +240,7 @@ void PlainFileCopy(benchmark::State& state) {
 void AceDecryptLargeTextPacked(benchmark::State& state) {
   // The text archive's bytes stand in for its packed data: the cipher does not
   // look at what it decrypts.
-  static const std::string packed = ReadFile(TheWork().textArchive);
+  static const std::string packed = bench::ReadFile(TheWork().textArchive);
   auto cipher = std::make_shared<const ace::EntryCipher>(ace::KeyFromPassword("benchmark"));
   std::vector<std::uint8_t> buffer(64 * 1024);
   for (auto _ : state) {
@@ -268,34 +257,14 @@ void AceDecryptLargeTextPacked(benchmark::State& state) {
 // time) and, beside them, the medians.
 constexpr int kRepetitions = 21;
 
-double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-struct Times {
-  double cpu = 0;   // per iteration
-  double wall = 0;  // per iteration
-};
-
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      if (r.run_type != Run::RT_Aggregate) continue;
-      times[r.aggregate_name][r.run_name.function_name] = {r.GetAdjustedCPUTime(), r.GetAdjustedRealTime()};
-    }
-  }
-  // By statistic ("min" of each column, "median"), then by benchmark.
-  std::map<std::string, std::map<std::string, Times>> times;
-};
-
 }  // namespace
 
-#define ARCHIVE_BENCHMARK(f)            \
-  BENCHMARK(f)                          \
-      ->Unit(benchmark::kMillisecond)     \
-      ->MinTime(0.1)                      \
-      ->Repetitions(kRepetitions)         \
-      ->ComputeStatistics("min", Fastest) \
+#define ARCHIVE_BENCHMARK(f)                     \
+  BENCHMARK(f)                                   \
+      ->Unit(benchmark::kMillisecond)            \
+      ->MinTime(0.1)                             \
+      ->Repetitions(kRepetitions)                \
+      ->ComputeStatistics("min", bench::Fastest) \
       ->ReportAggregatesOnly()
 ARCHIVE_BENCHMARK(AceDecodeCorpus);
 ARCHIVE_BENCHMARK(ZlibInflateSameBytes);
@@ -307,12 +276,8 @@ ARCHIVE_BENCHMARK(AceDecryptLargeTextPacked);
 
 int main(int argc, char** argv) {
   // Interleaving is on unless the command line says otherwise.
-  std::vector<char*> args(argv, argv + argc);
-  char interleave[] = "--benchmark_enable_random_interleaving=true";
-  args.insert(args.begin() + 1, interleave);
-  int count = int(args.size());
-  benchmark::Initialize(&count, args.data());
-  RatioReporter reporter;
+  bench::InitializeWithDefaults(argc, argv, {"--benchmark_enable_random_interleaving=true"});
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   // Throughput ratios by CPU time; the pairs do the same bytes per iteration, so
   // a ratio is the inverse ratio of their times. Wall clock is shown too: it is
@@ -321,10 +286,11 @@ int main(int argc, char** argv) {
     const std::pair<const char*, const char*> statistics[] = {{"min", "fastest repetitions"},
                                                               {"median", "median repetitions"}};
     for (const auto& [statistic, label] : statistics) {
-      auto& t = reporter.times[statistic];
-      if (!t.count(a) || !t.count(b)) return;
-      std::printf("%s / %s = %.2f (CPU time, %s; wall clock %.2f)\n", a, b, t[b].cpu / t[a].cpu, label,
-                  t[b].wall / t[a].wall);
+      const bench::TRunTimes* ta = reporter.Find(a, statistic);
+      const bench::TRunTimes* tb = reporter.Find(b, statistic);
+      if (!ta || !tb) return;
+      std::printf("%s / %s = %.2f (CPU time, %s; wall clock %.2f)\n", a, b, tb->Cpu / ta->Cpu, label,
+                  tb->Wall / ta->Wall);
     }
   };
   std::printf("corpus output: %llu bytes\n", static_cast<unsigned long long>(TheWork().outputBytes));
@@ -333,10 +299,11 @@ int main(int argc, char** argv) {
   ratio("AceDecodeLargeText", "ZlibInflateLargeText");
   ratio("AceExtractStored", "PlainFileCopy");
   for (const char* statistic : {"min", "median"}) {
-    auto& t = reporter.times[statistic];
-    if (t.count("AceDecryptLargeTextPacked") && t.count("AceDecodeLargeText")) {
+    const bench::TRunTimes* decrypt = reporter.Find("AceDecryptLargeTextPacked", statistic);
+    const bench::TRunTimes* decode = reporter.Find("AceDecodeLargeText", statistic);
+    if (decrypt && decode) {
       std::printf("decrypting the large text entry's packed bytes takes %.1f %% of the time decoding it takes (CPU, %s)\n",
-                  100 * t["AceDecryptLargeTextPacked"].cpu / t["AceDecodeLargeText"].cpu, statistic);
+                  100 * decrypt->Cpu / decode->Cpu, statistic);
     }
   }
   std::error_code ec;

@@ -5,11 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "blend.h"
 
 namespace {
@@ -73,32 +73,6 @@ const std::pair<const char*, TBlendPath> kPaths[] = {{"Auto", TBlendPath::Auto},
                                                      {"Template", TBlendPath::Template},
                                                      {"Generic", TBlendPath::Generic}};
 
-// Prints as usual and keeps each benchmark's processor time (the median when repeated):
-// on a machine shared with other work it varies far less than the wall-clock time.
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred) continue;
-      const std::string name = run.run_name.function_name;
-      if (run.run_type == Run::RT_Aggregate) {
-        if (run.aggregate_name == "median") median_[name] = run.GetAdjustedCPUTime();
-      } else {
-        single_[name] = run.GetAdjustedCPUTime();
-      }
-    }
-  }
-  double Time(const std::string& name) const {
-    if (auto it = median_.find(name); it != median_.end()) return it->second;
-    if (auto it = single_.find(name); it != single_.end()) return it->second;
-    return 0;
-  }
-
- private:
-  std::map<std::string, double> median_, single_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,22 +86,22 @@ int main(int argc, char** argv) {
     }
   }
   // Repeat by default so that the ratios compare medians on a busy machine.
-  std::vector<char*> args(argv, argv + argc);
-  std::string repetitions = "--benchmark_repetitions=5";
-  bool repeated = false;
-  for (int i = 1; i < argc; ++i) repeated |= std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
-  if (!repeated) args.push_back(repetitions.data());
-  int count = int(args.size());
-  benchmark::Initialize(&count, args.data());
-  TRatioReporter reporter;
+  bench::InitializeWithDefaults(argc, argv, {"--benchmark_repetitions=5"});
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
+  // Processor time, the median when repeated: on a machine shared with other work it
+  // varies far less than the wall-clock time.
+  auto cpu = [&reporter](const std::string& name) {
+    const bench::TRunTimes* t = reporter.Find(name, "median");
+    return t ? t->Cpu : 0.0;
+  };
   std::printf("\nSlideshow blend (471 x 258 at Alpha 128) as a multiple of memcpy of the same rows:\n");
   for (const int bits : {32, 16}) {
     const std::string suffix = std::to_string(bits) + "bit";
-    const double copy = reporter.Time("Memcpy/" + suffix);
+    const double copy = cpu("Memcpy/" + suffix);
     for (const auto& [name, path] : kPaths) {
-      const double blend = reporter.Time("Blend" + std::string(name) + "/" + suffix);
+      const double blend = cpu("Blend" + std::string(name) + "/" + suffix);
       if (copy > 0 && blend > 0) std::printf("  %2d-bit %-8s %6.2f x memcpy\n", bits, name, blend / copy);
     }
   }

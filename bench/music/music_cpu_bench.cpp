@@ -14,8 +14,8 @@
 #include <map>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
+#include "bench_support.h"
 #include "media_player.h"
 #include "tune_composer.h"
 
@@ -59,7 +59,7 @@ void Measure(benchmark::State& state, const std::string& driver, bool playing) {
       player.PumpNotifications();  // as the GUI thread's event loop would
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    const double wall = bench::SecondsSince(wall0);
     share = (ProcessCpuSeconds() - cpu0) / wall;
   }
   if (playing && !player.IsPlaying()) state.SkipWithError("the tune ended before the measurement did");
@@ -82,8 +82,7 @@ int main(int argc, char** argv) {
   argc = kept;
   if (g_seconds <= 0) g_seconds = 10.0;
 
-  g_dir = fs::temp_directory_path() / ("music-bench-" + std::to_string(::getpid()));
-  fs::create_directories(g_dir);
+  g_dir = bench::MakeTempFolder("music-bench");
   if (!midi::ComposeTune({7, 100}).WriteFile((g_dir / "tune.mid").string())) {
     std::fprintf(stderr, "cannot write the tune\n");
     return 1;

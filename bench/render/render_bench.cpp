@@ -5,11 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "direct_draw.h"
 #include "dxdraw.h"
 
@@ -87,31 +87,20 @@ BENCHMARK(BM_Memcpy)->Arg(16)->Arg(32);
 BENCHMARK(BM_Draw)->Arg(16)->Arg(32);
 BENCHMARK(BM_Present)->Arg(16)->Arg(32);
 
-// Keeps each run's processor time per iteration (the machine is shared, so wall time
-// says little) so that the ratios can be printed at the end.
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) Times[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  TRatioReporter reporter;
+  bench::TRatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  // Processor time per iteration of the single runs: the machine is shared, so wall
+  // time says little.
   for (const char* bits : {"16", "32"}) {
-    const auto base = reporter.Times.find(std::string("BM_Memcpy/") + bits);
-    if (base == reporter.Times.end() || base->second <= 0) continue;
+    const bench::TRunTimes* base = reporter.Find(std::string("BM_Memcpy/") + bits);
+    if (!base || base->Cpu <= 0) continue;
     for (const char* op : {"BM_Draw/", "BM_Present/"}) {
-      const auto it = reporter.Times.find(std::string(op) + bits);
-      if (it != reporter.Times.end())
-        std::printf("%s%s bits: %.2f x memcpy of the same bytes\n", op + 3, bits, it->second / base->second);
+      if (const bench::TRunTimes* t = reporter.Find(std::string(op) + bits))
+        std::printf("%s%s bits: %.2f x memcpy of the same bytes\n", op + 3, bits, t->Cpu / base->Cpu);
     }
   }
   benchmark::Shutdown();

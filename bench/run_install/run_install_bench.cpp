@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "ace_writer.h"
+#include "bench_support.h"
 #include "unace.h"
 #include "message_boxes.h"
 #include "unit1.h"
@@ -115,7 +116,7 @@ ChildResult RunChild(const std::vector<std::string>& argv) {
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   ChildResult r;
-  r.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  r.Seconds = bench::SecondsSince(start);
   r.PeakKiB = usage.ru_maxrss;
   r.Status = status;
   return r;
@@ -158,7 +159,7 @@ double ScanSeconds() {
   const auto start = std::chrono::steady_clock::now();
   TACESetSummary summary;
   if (ACEScanArchive((Release() / "big.ace").c_str(), &summary) != 0) return -1;
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return bench::SecondsSince(start);
 }
 
 double Median(std::vector<double> v) {
@@ -223,7 +224,7 @@ int InstallChild(const std::string& release, const std::string& dest, const std:
   QCoreApplication::processEvents();
   const auto start = std::chrono::steady_clock::now();
   form.RunInstall();
-  std::ofstream(timing) << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << "\n";
+  std::ofstream(timing) << bench::SecondsSince(start) << "\n";
   return boxes == 0 ? 0 : 3;
 }
 
