@@ -16,6 +16,7 @@
 
 #include "app_test_support.h"
 #include "direct_draw.h"
+#include "archive_builder.h"
 #include "release_fixture.h"
 #include "test_support.h"
 #include "unit1.h"
@@ -56,7 +57,7 @@ void RecordLine(int, int, const std::string& text) {
 
 struct TRun {
   TReleaseFolder release;
-  TTempFolder dest;
+  test_support::TempFolder dest;
   std::unique_ptr<TForm1> form;
   std::vector<std::string> opened;
 
@@ -105,14 +106,14 @@ struct TRun {
 
 // The corpus manifest of an archive: relative path -> md5.
 std::map<std::string, std::string> Manifest(const std::string& corpusName) {
-  return acetest::ReadManifest(fs::path(ACE_CORPUS_DIR) / (corpusName + ".md5"));
+  return test_support::ReadManifest(fs::path(ACE_CORPUS_DIR) / (corpusName + ".md5"));
 }
 
 void ExpectExtracted(const fs::path& dest, const std::string& corpusName) {
   const auto manifest = Manifest(corpusName);
   ASSERT_FALSE(manifest.empty());
   std::map<std::string, std::string> found;
-  for (const auto& [name, md5] : acetest::ListFiles(dest)) found[name] = md5;
+  for (const auto& [name, md5] : test_support::Md5OfTree(dest)) found[name] = md5;
   for (const auto& [name, md5] : manifest) EXPECT_EQ(found[name], md5) << name;
 }
 
@@ -145,7 +146,7 @@ TEST(ExtractionRun, ThreeVolumesCountedOnTheScreen) {
   EXPECT_TRUE(run.opened.empty());
 
   // A second run starts its count again.
-  TTempFolder again;
+  test_support::TempFolder again;
   run.Install(again.Dir());
   EXPECT_EQ(run.ArchiveLines().front(), "Archive [1/3]: multivolume.ace");
 }
@@ -199,13 +200,13 @@ TEST(ExtractionRun, EscapeCancelsTheRunAndKeepsTheOldFile) {
   run.release.CopyFromCorpus({"v1/onefile.ace"});
   run.Start("SOURCE=onefile.ace\nEXECUTE=CHANGES.LOG\n");
   const fs::path old = run.dest.Path() / "CHANGES.LOG";
-  acetest::WriteFile(old, "old contents");
+  test_support::WriteFile(old, "old contents");
   run.Probe().Slides.SlideAlpha = 100;
   // Escape arrives with the first pumped messages of the run.
   QCoreApplication::postEvent(run.form.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
   run.Install(run.dest.Dir());
   EXPECT_TRUE(run.Probe().State.CancelRequested);
-  EXPECT_EQ(acetest::ReadFile(old), "old contents") << "a cancelled entry leaves the old file";
+  EXPECT_EQ(test_support::ReadFile(old), "old contents") << "a cancelled entry leaves the old file";
   EXPECT_TRUE(run.opened.empty()) << "no post-install actions after a cancel";
   EXPECT_EQ(run.Probe().Slides.SlideAlpha, 0);
   EXPECT_TRUE(run.BoxTexts().empty());
@@ -229,12 +230,12 @@ TEST(ExtractionRun, ButtonsDoNothingDuringARunAndCloseWaitsForIt) {
   EXPECT_TRUE(run.form->isVisible()) << "the quit click did nothing during the run";
   ExpectExtracted(run.dest.Path(), "v1/multivolume.ace");
 
-  TTempFolder second;
+  test_support::TempFolder second;
   run.form->TargetDir() = second.Dir();
   QCoreApplication::postEvent(run.form.get(), new QCloseEvent());
   run.form->RunInstall();
   EXPECT_TRUE(run.Probe().State.CancelRequested) << "the close request cancelled the run";
-  EXPECT_LT(acetest::ListFiles(second.Path()).size(), Manifest("v1/multivolume.ace").size());
+  EXPECT_LT(test_support::Md5OfTree(second.Path()).size(), Manifest("v1/multivolume.ace").size());
 }
 
 TEST(ExtractionRun, AMessageBoxOpensOverTheLastDrawnFrame) {
@@ -274,7 +275,7 @@ TEST(ExtractionRun, StopSignalCancelsTheRunThenClosesTheWindow) {
   const auto manifest = Manifest("v1/multivolume.ace");
   for (const auto& [name, md5] : manifest) {
     fs::create_directories((run.dest.Path() / name).parent_path());
-    acetest::WriteFile(run.dest.Path() / name, "old");
+    test_support::WriteFile(run.dest.Path() / name, "old");
   }
   run.form->show();
   CatchStopSignals();
@@ -287,10 +288,10 @@ TEST(ExtractionRun, StopSignalCancelsTheRunThenClosesTheWindow) {
   EXPECT_TRUE(run.opened.empty()) << "no post-install actions after a stop";
   std::size_t old = 0;
   for (const auto& [name, md5] : manifest) {
-    const std::string now = acetest::ReadFile(run.dest.Path() / name);
+    const std::string now = test_support::ReadFile(run.dest.Path() / name);
     old += now == "old";
     if (now != "old") {
-      EXPECT_EQ(acetest::Md5Hex(now), md5) << name << ": either the old file or the whole new one";
+      EXPECT_EQ(test_support::Md5Hex(now), md5) << name << ": either the old file or the whole new one";
     }
   }
   EXPECT_GT(old, 0u) << "the run stopped before its end";

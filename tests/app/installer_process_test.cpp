@@ -16,6 +16,7 @@
 
 #include "command_line.h"
 #include "console_view.h"
+#include "archive_builder.h"
 #include "release_fixture.h"
 #include "test_support.h"
 
@@ -97,7 +98,7 @@ fs::path CopyRelease(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 TEST(UnattendedInstall, DemoReleaseMatchesAceExtract) {
-  TTempFolder work;
+  test_support::TempFolder work;
   const fs::path dest = work.Path() / "new" / "games";
   const TResult r = RunProgram(DEMO_RELEASE_DIR "/install", {"--target", dest.string()});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -105,17 +106,17 @@ TEST(UnattendedInstall, DemoReleaseMatchesAceExtract) {
   fs::create_directories(reference);
   const TResult x = RunProgram(ACEEXTRACT_FILE, {"x", DEMO_RELEASE_DIR "/harbour.ace", reference.string() + "/"});
   ASSERT_EQ(x.status, 0) << x.err;
-  auto installed = acetest::ListFiles(dest);
+  auto installed = test_support::Md5OfTree(dest);
   std::erase_if(installed, [](const auto& f) { return f.first == "register.txt"; });  // copied in afterwards
-  EXPECT_EQ(installed, acetest::ListFiles(reference));
-  EXPECT_EQ(acetest::ReadFile(dest / "register.txt"), acetest::ReadFile(DEMO_RELEASE_DIR "/register.txt"));
+  EXPECT_EQ(installed, test_support::Md5OfTree(reference));
+  EXPECT_EQ(test_support::ReadFile(dest / "register.txt"), test_support::ReadFile(DEMO_RELEASE_DIR "/register.txt"));
   EXPECT_NE(r.out.find("would open: " + dest.string() + "/register.txt\n"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("Installed "), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find('\r'), std::string::npos) << "not a terminal: no line is redrawn in place";
 }
 
 TEST(UnattendedInstall, MissingLastVolumeFailsBeforeWriting) {
-  TTempFolder work;
+  test_support::TempFolder work;
   const fs::path release = CopyRelease(DEMO_RELEASE_DIR, work.Path() / "release");
   fs::path last;
   for (const auto& e : fs::directory_iterator(release))
@@ -125,17 +126,17 @@ TEST(UnattendedInstall, MissingLastVolumeFailsBeforeWriting) {
   const TResult r = RunProgram((release / "install").string(), {"--target", (work.Path() / "dest").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("error: Can't find file " + last.string() + ". Process stopped..."), std::string::npos) << r.err;
-  EXPECT_TRUE(acetest::ListFiles(work.Path() / "dest").empty()) << "nothing is written";
+  EXPECT_TRUE(test_support::Md5OfTree(work.Path() / "dest").empty()) << "nothing is written";
 }
 
 TEST(UnattendedInstall, TooSmallFileSystemFailsBeforeWriting) {
-  TTempFolder work;
+  test_support::TempFolder work;
   const fs::path small = work.Path() / "small";
   fs::create_directories(small);
   if (std::system(("mount -t tmpfs -o size=1m tmpfs '" + small.string() + "' 2>/dev/null").c_str()) != 0)
     GTEST_SKIP() << "cannot mount a small file system here (needs root)";
   const TResult r = RunProgram(DEMO_RELEASE_DIR "/install", {"--target", (small / "game").string()});
-  const std::size_t written = acetest::ListFiles(small).size();
+  const std::size_t written = test_support::Md5OfTree(small).size();
   std::system(("umount '" + small.string() + "'").c_str());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("error: Not enough free space in " + (small / "game").string() + "/: the release needs "),
@@ -167,7 +168,7 @@ TEST(UnattendedInstall, SigtermStopsAtTheEntryAndKeepsItsOldFile) {
   // Many entries with old files in the destination. The child's stderr is a pipe of
   // one page that the test does not read at first, so the child blocks printing an
   // entry's line: the signal comes then, before that entry is written.
-  TTempFolder work;
+  test_support::TempFolder work;
   const fs::path release = work.Path() / "release", dest = work.Path() / "dest";
   fs::create_directories(release);
   fs::create_directories(dest);
@@ -175,11 +176,11 @@ TEST(UnattendedInstall, SigtermStopsAtTheEntryAndKeepsItsOldFile) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     entries[i].name = "entry-with-a-long-enough-name-" + std::to_string(1000 + i) + ".txt";
     entries[i].data = "new " + std::to_string(i);
-    acetest::WriteFile(dest / entries[i].name, "old");
+    test_support::WriteFile(dest / entries[i].name, "old");
   }
-  acetest::WriteFile(release / "set.ace", acetest::BuildArchive(entries));
-  acetest::WriteFile(release / "install.ini", "[FLAGS]\nSOURCE=set.ace\nNUMFILES=1\nREGFILE1=keys.reg\n");
-  acetest::WriteFile(release / "keys.reg", "registration");
+  test_support::WriteFile(release / "set.ace", acetest::BuildArchive(entries));
+  test_support::WriteFile(release / "install.ini", "[FLAGS]\nSOURCE=set.ace\nNUMFILES=1\nREGFILE1=keys.reg\n");
+  test_support::WriteFile(release / "keys.reg", "registration");
   fs::copy_file(DEMO_RELEASE_DIR "/install", release / "install");
 
   TChild child = Start((release / "install").string(), {"--target", dest.string()}, 4096);
@@ -195,14 +196,14 @@ TEST(UnattendedInstall, SigtermStopsAtTheEntryAndKeepsItsOldFile) {
   EXPECT_NE(r.err.find("Interrupted: "), std::string::npos) << r.err;
   std::size_t fresh = 0, old = 0;
   for (const acetest::TestEntry& e : entries) {
-    const std::string now = acetest::ReadFile(dest / e.name);
+    const std::string now = test_support::ReadFile(dest / e.name);
     fresh += now == e.data;
     old += now == "old";
   }
   EXPECT_GT(fresh, 0u);
   EXPECT_GT(old, 0u) << "the run stopped before the end";
   EXPECT_EQ(fresh + old, entries.size()) << "every file is either the old or the new one, never a part";
-  EXPECT_EQ(acetest::ListFiles(dest).size(), entries.size()) << "no temporary file is left";
+  EXPECT_EQ(test_support::Md5OfTree(dest).size(), entries.size()) << "no temporary file is left";
   EXPECT_FALSE(fs::exists(dest / "keys.reg")) << "no post-install actions after a stop";
 }
 
@@ -228,7 +229,7 @@ TEST(UnattendedInstall, CommandLineAndProgressText) {
 }
 
 TEST(InstallerWindow, SigtermOnTheIdleScreenEndsItWhileTheTunePlays) {
-  TTempFolder work;
+  test_support::TempFolder work;
   const fs::path audio = work.Path() / "audio.raw";
   TChild child = Start(DEMO_RELEASE_DIR "/install", {}, 0,
                        {"QT_QPA_PLATFORM=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio.string()});

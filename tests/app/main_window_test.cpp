@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app_test_support.h"
+#include "qt_modal.h"
 #include "release_fixture.h"
 #include "unit1.h"
 #include "unit1_probe.h"
@@ -64,20 +65,6 @@ bool ShowsPicture(TForm1& form, const std::string& name, int left, int top) {
     for (int x = 0; x < picture->Width(); ++x)
       if (Shown(form, left + x, top + y) != picture->Pixel(x, y)) return false;
   return true;
-}
-
-// Acts on the next modal window as soon as it is shown (polled from the event
-// loop, so it also works when the modal loop starts later than the next pass).
-void WhenModalShown(std::function<void(QWidget*)> action) {
-  auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, action] {
-    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
-      poll->stop();
-      poll->deleteLater();
-      action(modal);
-    }
-  });
-  poll->start(5);
 }
 
 // Moves the pointer over the surface to (x, y). Qt reports no move to the place
@@ -298,7 +285,7 @@ TEST(MainWindowDialogs, NfoViewerIsShownModallyWithTheTimerOff) {
   P(*form).Form3 = &viewer;
   form->show();
   bool timerDuringViewer = true, shown = false;
-  WhenModalShown([&](QWidget* modal) {
+  test_support::WhenModal([&](QWidget* modal) {
     shown = modal == &viewer;
     timerDuringViewer = P(*form).DXTimer1.Enabled();
     QTest::keyClick(modal, Qt::Key_Escape);
@@ -320,7 +307,7 @@ TEST(MainWindowDialogs, CancellingTheFolderDialogInstallsNothing) {
   form->show();
   P(*form).State.CancelRequested = true;
   bool dialogShown = false;
-  WhenModalShown([&](QWidget* modal) {
+  test_support::WhenModal([&](QWidget* modal) {
     dialogShown = modal == &folders;
     QTest::keyClick(modal, Qt::Key_Escape);
   });

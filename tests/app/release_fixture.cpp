@@ -1,52 +1,18 @@
 #include "release_fixture.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <unistd.h>
 
 #include <jpeglib.h>
 
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path MakeTemp(const char* stem) {
-  static int counter = 0;
-  fs::path p = fs::temp_directory_path() /
-               (std::string(stem) + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  fs::remove_all(p);
-  fs::create_directories(p);
-  return p;
-}
-
-}  // namespace
-
-TTempFolder::TTempFolder() : path_(MakeTemp("installer-test-dest")) {}
-TTempFolder::~TTempFolder() {
-  std::error_code ec;
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(path_, ec);
-}
-std::string TTempFolder::Dir() const { return path_.string() + "/"; }
-
-TReleaseFolder::TReleaseFolder() : path_(MakeTemp("installer-test-release")) {}
-TReleaseFolder::~TReleaseFolder() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-std::string TReleaseFolder::Dir() const { return path_.string() + "/"; }
-
 void TReleaseFolder::WriteIni(const std::string& flagsBody) { WriteFile("install.ini", "[FLAGS]\n" + flagsBody); }
 
-void TReleaseFolder::WriteFile(const std::string& name, const std::string& bytes) {
-  fs::create_directories((path_ / name).parent_path());
-  std::ofstream(path_ / name, std::ios::binary) << bytes;
-}
+void TReleaseFolder::WriteFile(const std::string& name, const std::string& bytes) { folder_.WriteFile(name, bytes); }
 
 void TReleaseFolder::CopyFromCorpus(const std::vector<std::string>& names) {
   for (const std::string& name : names)
-    fs::copy_file(fs::path(ACE_CORPUS_DIR) / name, path_ / fs::path(name).filename(),
+    fs::copy_file(test_support::kCorpus / name, Path() / fs::path(name).filename(),
                   fs::copy_options::overwrite_existing);
 }
 
@@ -77,6 +43,15 @@ void TReleaseFolder::SheetColor(int x, int y, std::uint8_t rgb[3]) {
 }
 
 void TReleaseFolder::WriteSheet(int width, int height) {
+  std::vector<std::uint8_t> pixels(std::size_t(width) * std::size_t(height) * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) SheetColor(x, y, &pixels[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3]);
+  const std::vector<std::uint8_t> jpeg = EncodeJpeg(width, height, 3, pixels, 95);
+  WriteFile("install.dat", std::string(jpeg.begin(), jpeg.end()));
+}
+
+std::vector<std::uint8_t> EncodeJpeg(int width, int height, int components, const std::vector<std::uint8_t>& pixels,
+                                     int quality) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -86,19 +61,18 @@ void TReleaseFolder::WriteSheet(int width, int height) {
   jpeg_mem_dest(&info, &out, &size);
   info.image_width = JDIMENSION(width);
   info.image_height = JDIMENSION(height);
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
+  info.input_components = components;
+  info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_set_quality(&info, quality, TRUE);
   jpeg_start_compress(&info, TRUE);
-  std::vector<std::uint8_t> row(std::size_t(width) * 3);
   while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < width; ++x) SheetColor(x, int(info.next_scanline), &row[std::size_t(x) * 3]);
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&info, &r, 1);
+    JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + std::size_t(info.next_scanline) * std::size_t(width) * std::size_t(components));
+    jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);
-  WriteFile("install.dat", std::string(reinterpret_cast<char*>(out), size));
+  std::vector<std::uint8_t> bytes(out, out + size);
   jpeg_destroy_compress(&info);
   std::free(out);
+  return bytes;
 }

@@ -2,19 +2,17 @@
 // encoded with libjpeg, an NFO and a copy of an archive set from the corpus.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 class TReleaseFolder {
  public:
-  TReleaseFolder();
-  ~TReleaseFolder();
-  TReleaseFolder(const TReleaseFolder&) = delete;
-  TReleaseFolder& operator=(const TReleaseFolder&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-  std::string Dir() const;  // with a trailing separator
+  const std::filesystem::path& Path() const { return folder_.Path(); }
+  std::string Dir() const { return folder_.Dir(); }  // with a trailing separator
 
   void WriteIni(const std::string& flagsBody);  // the lines of [FLAGS]
   void WriteFile(const std::string& name, const std::string& bytes);
@@ -28,17 +26,9 @@ class TReleaseFolder {
   static void SheetColor(int x, int y, std::uint8_t rgb[3]);
 
  private:
-  std::filesystem::path path_;
+  test_support::TempFolder folder_{"installer-test-release"};
 };
 
-// A fresh, empty temporary folder, removed with the object.
-class TTempFolder {
- public:
-  TTempFolder();
-  ~TTempFolder();
-  const std::filesystem::path& Path() const { return path_; }
-  std::string Dir() const;
-
- private:
-  std::filesystem::path path_;
-};
+// An RGB (components 3) or grey (1) image, rows top to bottom, encoded with libjpeg.
+std::vector<std::uint8_t> EncodeJpeg(int width, int height, int components, const std::vector<std::uint8_t>& pixels,
+                                     int quality = 98);

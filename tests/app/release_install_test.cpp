@@ -8,7 +8,7 @@
 #include <random>
 
 #include "app_test_support.h"
-#include "../mkrelease/release_fixture.h"
+#include "test_release.h"
 #include "release_fixture.h"
 #include "test_support.h"
 #include "unit1.h"
@@ -17,17 +17,17 @@
 namespace fs = std::filesystem;
 
 TEST(ReleaseInstall, MkreleaseFolderInstallsThePayloadBitExactly) {
-  TTempFolder work;
+  test_support::TempFolder work;
   const fs::path payload = work.Path() / "payload";
   fs::create_directories(payload / "docs");
   fs::create_directories(payload / "data");
-  acetest::WriteFile(payload / "readme.txt", "Read me first.\n");
-  acetest::WriteFile(payload / "docs" / "manual.txt", std::string(200000, 'm') + "end");
+  test_support::WriteFile(payload / "readme.txt", "Read me first.\n");
+  test_support::WriteFile(payload / "docs" / "manual.txt", std::string(200000, 'm') + "end");
   std::mt19937 rng(11);
   std::string noise(700000, '\0');
   for (char& c : noise) c = char(rng());
-  acetest::WriteFile(payload / "data" / "levels.bin", noise);
-  acetest::WriteFile(payload / "data" / "empty.dat", "");
+  test_support::WriteFile(payload / "data" / "levels.bin", noise);
+  test_support::WriteFile(payload / "data" / "empty.dat", "");
   fs::create_directories(payload / "saves");
 
   mkrelease::fixture::TestReleaseOptions options;
@@ -58,8 +58,8 @@ TEST(ReleaseInstall, MkreleaseFolderInstallsThePayloadBitExactly) {
   EXPECT_TRUE(CapturedBoxes().empty()) << CapturedBoxes()[0].Text;
   EXPECT_EQ(probe.State.ProgressBar2.Position + 1, int(summary.volumes.size())) << "every volume was announced";
 
-  auto payloadFiles = acetest::ListFiles(payload);
-  auto installed = acetest::ListFiles(dest);
+  auto payloadFiles = test_support::Md5OfTree(payload);
+  auto installed = test_support::Md5OfTree(dest);
   // The registration file is copied in by the post-install actions, beside the payload.
   std::erase_if(installed, [](const auto& f) { return f.first == "register.txt"; });
   EXPECT_EQ(installed, payloadFiles);

@@ -13,7 +13,8 @@
 
 namespace {
 
-using namespace acetest;
+namespace fs = std::filesystem;
+using namespace test_support;
 
 struct Recorder {
   std::vector<std::pair<std::string, int>> volumes;
@@ -49,7 +50,7 @@ class CorpusArchive : public ::testing::TestWithParam<fs::path> {};
 TEST_P(CorpusArchive, ExtractsToItsManifest) {
   const fs::path manifest = GetParam();
   const fs::path archive = fs::path(manifest).replace_extension("");
-  TempDir dir;
+  TempFolder dir;
   Recorder rec;
   TACEOpenArchiveData open;
   const std::string archivePath = archive.string();
@@ -66,7 +67,7 @@ TEST_P(CorpusArchive, ExtractsToItsManifest) {
     ++entries;
     rec.pieceSum = 0;
     rec.pieces = 0;
-    EXPECT_EQ(ACEProcessFile(h, ACE_EXTRACT, dir.dest().c_str()), ACE_OK) << header.EntryName;
+    EXPECT_EQ(ACEProcessFile(h, ACE_EXTRACT, dir.Dir().c_str()), ACE_OK) << header.EntryName;
     // The pieces of one entry add up to its size; a non-empty entry reports at least once.
     EXPECT_EQ(rec.pieceSum, header.EntrySize) << header.EntryName;
     if (header.EntrySize > 0) {
@@ -80,7 +81,7 @@ TEST_P(CorpusArchive, ExtractsToItsManifest) {
   EXPECT_GT(entries, 0);
 
   std::map<std::string, std::string> written;
-  for (const auto& [name, md5] : ListFiles(dir.path())) written[name] = md5;
+  for (const auto& [name, md5] : Md5OfTree(dir.Path())) written[name] = md5;
   EXPECT_EQ(written, ReadManifest(manifest));
 
   fs::path dirs = archive;
@@ -90,7 +91,7 @@ TEST_P(CorpusArchive, ExtractsToItsManifest) {
     std::string line;
     while (std::getline(in, line)) {
       if (!line.empty()) {
-        EXPECT_TRUE(fs::is_directory(dir.path() / line)) << line;
+        EXPECT_TRUE(fs::is_directory(dir.Path() / line)) << line;
       }
     }
   }
@@ -99,17 +100,17 @@ TEST_P(CorpusArchive, ExtractsToItsManifest) {
 
 TEST_P(CorpusArchive, TestModeChecksEveryEntryAndWritesNothing) {
   const fs::path archive = fs::path(GetParam()).replace_extension("");
-  TempDir dir;
+  TempFolder dir;
   ace::Archive a({});
   ASSERT_EQ(a.Open(archive.string()), ace::Status::Ok);
   ace::Entry e;
   int checked = 0;
   while (a.ReadHeader(e) == ace::Status::Ok) {
-    EXPECT_EQ(a.Process(ace::Operation::Test, dir.dest()), ace::Status::Ok) << e.name;
+    EXPECT_EQ(a.Process(ace::Operation::Test, dir.Dir()), ace::Status::Ok) << e.name;
     ++checked;
   }
   EXPECT_GT(checked, 0);
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
 std::string ParamName(const ::testing::TestParamInfo<fs::path>& info) {
@@ -124,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, CorpusArchive, ::testing::ValuesIn(Manifests())
 
 TEST(CorpusSets, VolumesAreAnnouncedInOrder) {
   for (const char* set : {"v1/multivolume", "v2/multivol2"}) {
-    TempDir dir;
+    TempFolder dir;
     Recorder rec;
     const std::string first = (kCorpus / (std::string(set) + ".ace")).string();
     TACEOpenArchiveData open;
@@ -138,7 +139,7 @@ TEST(CorpusSets, VolumesAreAnnouncedInOrder) {
     std::set<std::string> volumesOfEntries;
     while (ACEReadHeader(h, &header) == ACE_OK) {
       volumesOfEntries.insert(header.VolumeName);
-      ASSERT_EQ(ACEProcessFile(h, ACE_TEST, dir.dest().c_str()), ACE_OK);
+      ASSERT_EQ(ACEProcessFile(h, ACE_TEST, dir.Dir().c_str()), ACE_OK);
     }
     ACECloseArchive(h);
     std::vector<std::pair<std::string, int>> expected;
@@ -214,7 +215,7 @@ TEST(CorpusModes, ModesFolderExercisesEveryMode) {
 // --- The corpus's hostile archives ---
 
 TEST(CorpusHostile, EncryptedEntryIsReportedAndNotWritten) {
-  TempDir dir;
+  TempFolder dir;
   TACEOpenArchiveData open;
   const std::string path = (kCorpus / "v1/passwd.ace").string();
   open.ArchivePath = path.c_str();
@@ -223,9 +224,9 @@ TEST(CorpusHostile, EncryptedEntryIsReportedAndNotWritten) {
   TACEHeaderData header;
   ASSERT_EQ(ACEReadHeader(h, &header), ACE_OK);
   EXPECT_TRUE(header.Encrypted);
-  EXPECT_EQ(ACEProcessFile(h, ACE_EXTRACT, dir.dest().c_str()), ACE_ERR_ENCRYPTED);
+  EXPECT_EQ(ACEProcessFile(h, ACE_EXTRACT, dir.Dir().c_str()), ACE_ERR_ENCRYPTED);
   ACECloseArchive(h);
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 
 // Runs the whole sequence on a hostile archive; returns the codes met.
@@ -252,8 +253,8 @@ TEST(CorpusHostile, TraversalArchivesWriteNothingOutside) {
   const fs::path target = "/tmp/unace-dir-traversal";
   ASSERT_FALSE(fs::exists(target)) << "left over from elsewhere; remove it first";
   for (const char* name : {"v1/dirtraversal1.ace", "v1/dirtraversal2.ace"}) {
-    TempDir outer;
-    const fs::path dest = outer.path() / "a" / "b" / "c" / "d" / "e" / "f" / "g" / "h";
+    TempFolder outer;
+    const fs::path dest = outer.Path() / "a" / "b" / "c" / "d" / "e" / "f" / "g" / "h";
     fs::create_directories(dest);
     const auto codes = ExtractAll(kCorpus / name, dest.string() + "/");
     ASSERT_EQ(codes.size(), 3u) << name;
@@ -261,14 +262,14 @@ TEST(CorpusHostile, TraversalArchivesWriteNothingOutside) {
     EXPECT_EQ(codes[1], ACE_ERR_UNSAFE_NAME) << name;
     EXPECT_EQ(codes[2], ACE_ERR_END);
     EXPECT_FALSE(fs::exists(target)) << name;
-    EXPECT_TRUE(ListFiles(outer.path()).empty()) << name;
+    EXPECT_TRUE(Md5OfTree(outer.Path()).empty()) << name;
     EXPECT_TRUE(fs::is_empty(dest));
   }
 }
 
 TEST(CorpusHostile, OutOfBoundsArchiveEndsWithACode) {
-  TempDir outer;
-  const fs::path dest = outer.path() / "dest";
+  TempFolder outer;
+  const fs::path dest = outer.Path() / "dest";
   fs::create_directories(dest);
   const auto codes = ExtractAll(kCorpus / "v1/out_of_bounds.ace", dest.string() + "/");
   bool failed = false;
@@ -276,7 +277,9 @@ TEST(CorpusHostile, OutOfBoundsArchiveEndsWithACode) {
     if (c != ACE_OK && c != ACE_ERR_END) failed = true;
   }
   EXPECT_TRUE(failed);
-  EXPECT_TRUE(ListFiles(outer.path()).empty());
+  EXPECT_TRUE(Md5OfTree(outer.Path()).empty());
 }
 
 }  // namespace
+
+TEST(Corpus, IsReachable) { EXPECT_TRUE(fs::exists(kCorpus / "README.md")) << kCorpus; }

@@ -15,7 +15,8 @@
 
 namespace {
 
-using namespace acetest;
+namespace fs = std::filesystem;
+using namespace test_support;
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(PasswordKey, TestValues) {
@@ -105,7 +106,7 @@ struct Outcome {
 // Extracts every entry with the password given before the first one (null: none).
 Outcome ExtractWith(const fs::path& archive, const char* password) {
   Outcome o;
-  TempDir dir;
+  TempFolder dir;
   TACEOpenArchiveData open;
   const std::string path = archive.string();
   open.ArchivePath = path.c_str();
@@ -116,7 +117,7 @@ Outcome ExtractWith(const fs::path& archive, const char* password) {
   }
   TACEHeaderData header;
   while (ACEReadHeader(h, &header) == ACE_OK) {
-    const int code = ACEProcessFile(h, ACE_EXTRACT, dir.dest().c_str());
+    const int code = ACEProcessFile(h, ACE_EXTRACT, dir.Dir().c_str());
     if (header.OriginalSize > 0) {
       EXPECT_TRUE(header.Encrypted) << header.EntryName;
       o.codes.push_back(code);
@@ -126,7 +127,7 @@ Outcome ExtractWith(const fs::path& archive, const char* password) {
     }
   }
   ACECloseArchive(h);
-  for (const auto& [name, md5] : ListFiles(dir.path())) o.files[name] = md5;
+  for (const auto& [name, md5] : Md5OfTree(dir.Path())) o.files[name] = md5;
   return o;
 }
 

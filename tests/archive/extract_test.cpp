@@ -11,12 +11,14 @@
 #include <optional>
 
 #include "archive.h"
+#include "archive_builder.h"
 #include "test_support.h"
 #include "unace.h"
 
 namespace {
 
 using namespace acetest;
+using namespace test_support;
 
 struct Calls {
   std::vector<std::pair<std::string, int>> volumes;
@@ -71,37 +73,37 @@ class Session {
 
 std::map<std::string, std::string> Written(const fs::path& root) {
   std::map<std::string, std::string> m;
-  for (const auto& [name, md5] : ListFiles(root)) m[name] = md5;
+  for (const auto& [name, md5] : Md5OfTree(root)) m[name] = md5;
   return m;
 }
 
 // --- Volumes ---
 
 TEST(Volumes, MissingVolumeIsAnnouncedAndFailsTheCallThatNeedsIt) {
-  TempDir src, dest;
-  fs::copy_file(kCorpus / "v1/multivolume.ace", src.path() / "mv.ace");
-  fs::copy_file(kCorpus / "v1/multivolume.c00", src.path() / "mv.c00");
+  TempFolder src, dest;
+  fs::copy_file(kCorpus / "v1/multivolume.ace", src.Path() / "mv.ace");
+  fs::copy_file(kCorpus / "v1/multivolume.c00", src.Path() / "mv.c00");
   Calls calls;
-  Session s(src.path() / "mv.ace", &calls);
+  Session s(src.Path() / "mv.ace", &calls);
   ASSERT_EQ(s.status(), ACE_OK);
-  const auto results = s.ExtractAll(dest.dest());
+  const auto results = s.ExtractAll(dest.Dir());
   const std::vector<std::pair<std::string, int>> expected = {
-      {(src.path() / "mv.c00").string(), ACE_VOLUME_NEXT},
-      {(src.path() / "mv.c01").string(), ACE_VOLUME_MISSING}};
+      {(src.Path() / "mv.c00").string(), ACE_VOLUME_NEXT},
+      {(src.Path() / "mv.c01").string(), ACE_VOLUME_MISSING}};
   EXPECT_EQ(calls.volumes, expected);
   // The entry that continues into the missing volume fails with code 3 and is not written.
   EXPECT_EQ(results.at("aclocal\\ltargz.m4"), ACE_ERR_FILES);
-  EXPECT_FALSE(fs::exists(dest.path() / "aclocal/ltargz.m4"));
+  EXPECT_FALSE(fs::exists(dest.Path() / "aclocal/ltargz.m4"));
   // What came before is complete.
   const auto manifest = ReadManifest(kCorpus / "v1/multivolume.ace.md5");
-  EXPECT_EQ(Written(dest.path()).at("aclocal/libtool.m4"), manifest.at("aclocal/libtool.m4"));
+  EXPECT_EQ(Written(dest.Path()).at("aclocal/libtool.m4"), manifest.at("aclocal/libtool.m4"));
 }
 
 TEST(Volumes, MissingVolumeWhileReadingHeadersGivesCode3) {
-  TempDir src;
-  fs::copy_file(kCorpus / "v1/multivolume.ace", src.path() / "mv.ace");
+  TempFolder src;
+  fs::copy_file(kCorpus / "v1/multivolume.ace", src.Path() / "mv.ace");
   Calls calls;
-  Session s(src.path() / "mv.ace", &calls);
+  Session s(src.Path() / "mv.ace", &calls);
   ASSERT_EQ(s.status(), ACE_OK);
   int code;
   while ((code = s.Next()) == ACE_OK) {
@@ -112,31 +114,31 @@ TEST(Volumes, MissingVolumeWhileReadingHeadersGivesCode3) {
 }
 
 TEST(Volumes, RefusingTheNextVolumeStops) {
-  TempDir dest;
+  TempFolder dest;
   Calls calls;
   calls.answerVolume = 0;
   Session s(kCorpus / "v1/multivolume.ace", &calls);
-  const auto results = s.ExtractAll(dest.dest());
+  const auto results = s.ExtractAll(dest.Dir());
   EXPECT_EQ(results.at("aclocal\\libtool.m4"), ACE_ERR_FILES);
-  EXPECT_FALSE(fs::exists(dest.path() / "aclocal/libtool.m4"));
+  EXPECT_FALSE(fs::exists(dest.Path() / "aclocal/libtool.m4"));
 }
 
 TEST(Volumes, UpperAndMixedCaseSpellingsAreFound) {
   for (const auto& names : std::vector<std::vector<std::string>>{
            {"SET.ACE", "SET.C00", "SET.C01"}, {"set.ace", "set.C00", "set.c01"}, {"Set.ACE", "Set.c00", "Set.C01"}}) {
-    TempDir src, dest;
-    fs::copy_file(kCorpus / "v1/multivolume.ace", src.path() / names[0]);
-    fs::copy_file(kCorpus / "v1/multivolume.c00", src.path() / names[1]);
-    fs::copy_file(kCorpus / "v1/multivolume.c01", src.path() / names[2]);
+    TempFolder src, dest;
+    fs::copy_file(kCorpus / "v1/multivolume.ace", src.Path() / names[0]);
+    fs::copy_file(kCorpus / "v1/multivolume.c00", src.Path() / names[1]);
+    fs::copy_file(kCorpus / "v1/multivolume.c01", src.Path() / names[2]);
     Calls calls;
-    Session s(src.path() / names[0], &calls);
+    Session s(src.Path() / names[0], &calls);
     ASSERT_EQ(s.status(), ACE_OK);
-    for (const auto& [name, code] : s.ExtractAll(dest.dest())) {
+    for (const auto& [name, code] : s.ExtractAll(dest.Dir())) {
       EXPECT_EQ(code, name == "<end>" ? ACE_ERR_END : ACE_OK) << names[0] << " " << name;
     }
-    EXPECT_EQ(Written(dest.path()), ReadManifest(kCorpus / "v1/multivolume.ace.md5")) << names[0];
+    EXPECT_EQ(Written(dest.Path()), ReadManifest(kCorpus / "v1/multivolume.ace.md5")) << names[0];
     ASSERT_EQ(calls.volumes.size(), 2u);
-    EXPECT_EQ(calls.volumes[1].first, (src.path() / names[2]).string());
+    EXPECT_EQ(calls.volumes[1].first, (src.Path() / names[2]).string());
   }
 }
 
@@ -156,20 +158,20 @@ TEST(Pieces, SumToEntrySizeInTestModeToo) {
 }
 
 TEST(Cancel, LeavesNoFileAndKeepsTheOldOne) {
-  TempDir dest;
-  WriteFile(dest.path() / "CHANGES.LOG", "old contents");
+  TempFolder dest;
+  WriteFile(dest.Path() / "CHANGES.LOG", "old contents");
   Calls calls;
   calls.cancelAtPiece = 0;
   Session s(kCorpus / "v1/onefile.ace", &calls);
   ASSERT_EQ(s.Next(), ACE_OK);
-  EXPECT_EQ(s.Extract(dest.dest()), ACE_ERR_CANCELLED);
-  EXPECT_EQ(ReadFile(dest.path() / "CHANGES.LOG"), "old contents");
-  EXPECT_EQ(ListFiles(dest.path()).size(), 1u);  // no temporary file left behind
+  EXPECT_EQ(s.Extract(dest.Dir()), ACE_ERR_CANCELLED);
+  EXPECT_EQ(ReadFile(dest.Path() / "CHANGES.LOG"), "old contents");
+  EXPECT_EQ(Md5OfTree(dest.Path()).size(), 1u);  // no temporary file left behind
   EXPECT_EQ(s.Next(), ACE_ERR_END);
 }
 
 TEST(Cancel, SolidSetGoesOnCorrectlyAfterACancelledEntry) {
-  TempDir dest;
+  TempFolder dest;
   Calls calls;
   Session s(kCorpus / "v1/multivolume.ace", &calls);
   std::string cancelled;
@@ -179,7 +181,7 @@ TEST(Cancel, SolidSetGoesOnCorrectlyAfterACancelledEntry) {
       cancelled = s.header.EntryName;
       calls.cancelAtPiece = calls.piecesSeen;
     }
-    const int r = s.Extract(dest.dest());
+    const int r = s.Extract(dest.Dir());
     EXPECT_EQ(r, s.header.EntryName == cancelled ? ACE_ERR_CANCELLED : ACE_OK) << s.header.EntryName;
   }
   ASSERT_FALSE(cancelled.empty());
@@ -187,13 +189,13 @@ TEST(Cancel, SolidSetGoesOnCorrectlyAfterACancelledEntry) {
   std::string cancelledPath = cancelled;
   std::replace(cancelledPath.begin(), cancelledPath.end(), '\\', '/');
   ASSERT_EQ(manifest.erase(cancelledPath), 1u);
-  EXPECT_EQ(Written(dest.path()), manifest);
+  EXPECT_EQ(Written(dest.Path()), manifest);
 }
 
 TEST(Cancel, MidEntryCancelInASolidSpanningEntryKeepsTheRestCorrect) {
   // With no minimum interval every block of output is a piece, so the callback can
   // stop aclocal\\libtool.m4 (306 297 bytes, spanning two volumes) in its middle.
-  TempDir dest;
+  TempFolder dest;
   Calls calls;
   ace::ArchiveOptions options;
   options.volume = {OnVolume, &calls};
@@ -207,62 +209,62 @@ TEST(Cancel, MidEntryCancelInASolidSpanningEntryKeepsTheRestCorrect) {
     if (e.name == "aclocal\\libtool.m4") {
       calls.cancelAtPiece = calls.piecesSeen;
       const std::size_t before = calls.pieces.size();
-      EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Cancelled);
+      EXPECT_EQ(a.Process(ace::Operation::Extract, dest.Dir()), ace::Status::Cancelled);
       ASSERT_EQ(calls.pieces.size(), before + 1);
       EXPECT_LT(std::uint64_t(calls.pieces.back()), e.size);  // stopped in the middle
       cancelled = true;
       continue;
     }
-    EXPECT_EQ(a.Process(ace::Operation::Extract, dest.dest()), ace::Status::Ok) << e.name;
+    EXPECT_EQ(a.Process(ace::Operation::Extract, dest.Dir()), ace::Status::Ok) << e.name;
   }
   ASSERT_TRUE(cancelled);
   a.Close();
   auto manifest = ReadManifest(kCorpus / "v1/multivolume.ace.md5");
   ASSERT_EQ(manifest.erase("aclocal/libtool.m4"), 1u);
-  EXPECT_EQ(Written(dest.path()), manifest);
+  EXPECT_EQ(Written(dest.Path()), manifest);
 }
 
 // --- Replacing, failures of the target ---
 
 TEST(Targets, ReadOnlyOldFileIsReplaced) {
-  TempDir dest;
-  const fs::path target = dest.path() / "CHANGES.LOG";
+  TempFolder dest;
+  const fs::path target = dest.Path() / "CHANGES.LOG";
   WriteFile(target, "old");
   fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   Calls calls;
   Session s(kCorpus / "v1/onefile.ace", &calls);
   ASSERT_EQ(s.Next(), ACE_OK);
-  ASSERT_EQ(s.Extract(dest.dest()), ACE_OK);
-  EXPECT_EQ(Written(dest.path()), ReadManifest(kCorpus / "v1/onefile.ace.md5"));
+  ASSERT_EQ(s.Extract(dest.Dir()), ACE_OK);
+  EXPECT_EQ(Written(dest.Path()), ReadManifest(kCorpus / "v1/onefile.ace.md5"));
 }
 
 TEST(Targets, FolderInTheWayOrMissingDestinationIsAnOpenError) {
-  TempDir dest;
-  fs::create_directory(dest.path() / "CHANGES.LOG");
+  TempFolder dest;
+  fs::create_directory(dest.Path() / "CHANGES.LOG");
   Calls calls;
   {
     Session s(kCorpus / "v1/onefile.ace", &calls);
     ASSERT_EQ(s.Next(), ACE_OK);
-    EXPECT_EQ(s.Extract(dest.dest()), ACE_ERR_OPEN);
+    EXPECT_EQ(s.Extract(dest.Dir()), ACE_ERR_OPEN);
   }
-  EXPECT_TRUE(fs::is_directory(dest.path() / "CHANGES.LOG"));
-  EXPECT_TRUE(ListFiles(dest.path()).empty());
+  EXPECT_TRUE(fs::is_directory(dest.Path() / "CHANGES.LOG"));
+  EXPECT_TRUE(Md5OfTree(dest.Path()).empty());
   Session s(kCorpus / "v1/onefile.ace", &calls);
   ASSERT_EQ(s.Next(), ACE_OK);
-  EXPECT_EQ(s.Extract((dest.path() / "missing").string() + "/"), ACE_ERR_OPEN);
+  EXPECT_EQ(s.Extract((dest.Path() / "missing").string() + "/"), ACE_ERR_OPEN);
 }
 
 TEST(Targets, FileWhereAFolderShouldBeIsAnOpenErrorNotAnUnsafeName) {
-  TempDir dir, dest;
-  WriteFile(dest.path() / "sub", "a file, not a folder");
-  WriteFile(dir.path() / "a.ace", BuildArchive({{.name = "sub\\inner.txt", .data = "x"},
+  TempFolder dir, dest;
+  WriteFile(dest.Path() / "sub", "a file, not a folder");
+  WriteFile(dir.Path() / "a.ace", BuildArchive({{.name = "sub\\inner.txt", .data = "x"},
                                                 {.name = "sub\\folder", .data = "", .attributes = 0x10}}));
   Calls calls;
-  Session s(dir.path() / "a.ace", &calls);
-  const auto r = s.ExtractAll(dest.dest());
+  Session s(dir.Path() / "a.ace", &calls);
+  const auto r = s.ExtractAll(dest.Dir());
   EXPECT_EQ(r.at("sub\\inner.txt"), ACE_ERR_OPEN);
   EXPECT_EQ(r.at("sub\\folder"), ACE_ERR_OPEN);
-  EXPECT_EQ(ReadFile(dest.path() / "sub"), "a file, not a folder");
+  EXPECT_EQ(ReadFile(dest.Path() / "sub"), "a file, not a folder");
 }
 
 // Opens `archive`, reads its first header and extracts that entry to `dest` with
@@ -296,12 +298,12 @@ ssize_t FailingWrite(int, const void*, std::size_t) {
 TEST(Targets, FullDiskAndOtherWriteErrors) {
   for (const auto& [error, expected] : std::vector<std::pair<int, ace::Status>>{
            {ENOSPC, ace::Status::DiskFull}, {EDQUOT, ace::Status::DiskFull}, {EIO, ace::Status::WriteFailed}}) {
-    TempDir dest;
-    WriteFile(dest.path() / "CHANGES.LOG", "old");
+    TempFolder dest;
+    WriteFile(dest.Path() / "CHANGES.LOG", "old");
     g_failWith = error;
-    EXPECT_EQ(ExtractFirstEntry(kCorpus / "v1/onefile.ace", dest.dest(), FailingWrite), expected) << error;
-    EXPECT_EQ(ReadFile(dest.path() / "CHANGES.LOG"), "old");
-    EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
+    EXPECT_EQ(ExtractFirstEntry(kCorpus / "v1/onefile.ace", dest.Dir(), FailingWrite), expected) << error;
+    EXPECT_EQ(ReadFile(dest.Path() / "CHANGES.LOG"), "old");
+    EXPECT_EQ(Md5OfTree(dest.Path()).size(), 1u);
     EXPECT_EQ(ace::ToApiCode(expected), error == EIO ? ACE_ERR_WRITE : ACE_ERR_FULL);
   }
 }
@@ -328,51 +330,51 @@ std::string PatternBytes(std::size_t n) {
 }
 
 TEST(LargeFiles, SpaceIsReservedAheadAndNothingIsLeftPastTheEnd) {
-  TempDir dir;
+  TempFolder dir;
   {
     // Without reservation on this file system there is nothing to check.
-    const int fd = ::open((dir.path() / "probe").c_str(), O_WRONLY | O_CREAT, 0644);
+    const int fd = ::open((dir.Path() / "probe").c_str(), O_WRONLY | O_CREAT, 0644);
     const bool reserves = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, 1 << 20) == 0;
     ::close(fd);
-    fs::remove(dir.path() / "probe");
+    fs::remove(dir.Path() / "probe");
     if (!reserves) GTEST_SKIP() << "the temporary folder's file system cannot reserve space";
   }
   const std::string data = PatternBytes((20u << 20) + 12345);  // more than two reservation steps
-  WriteFile(dir.path() / "big.ace", BuildArchive({{"big.bin", data}}));
-  TempDir dest;
+  WriteFile(dir.Path() / "big.ace", BuildArchive({{"big.bin", data}}));
+  TempFolder dest;
   g_mostAhead = 0;
-  ASSERT_EQ(ExtractFirstEntry(dir.path() / "big.ace", dest.dest(), MeasuringWrite), ace::Status::Ok);
+  ASSERT_EQ(ExtractFirstEntry(dir.Path() / "big.ace", dest.Dir(), MeasuringWrite), ace::Status::Ok);
   EXPECT_GE(g_mostAhead, std::int64_t(1) << 20);  // reserved before it was written
-  EXPECT_EQ(ReadFile(dest.path() / "big.bin"), data);
+  EXPECT_EQ(ReadFile(dest.Path() / "big.bin"), data);
   struct stat st;
-  ASSERT_EQ(::stat((dest.path() / "big.bin").c_str(), &st), 0);
+  ASSERT_EQ(::stat((dest.Path() / "big.bin").c_str(), &st), 0);
   EXPECT_EQ(std::uint64_t(st.st_size), data.size());
   EXPECT_LT(std::int64_t(st.st_blocks) * 512, std::int64_t(data.size()) + (64 << 10));
 }
 
 TEST(LargeFiles, ASizeTheArchiveLiesAboutReservesLittleAndLeavesNothing) {
-  TempDir dir;
+  TempFolder dir;
   // Declares 1 GiB of output but holds 3 MiB of stored data.
   TestEntry entry{"lie.bin", PatternBytes(3u << 20)};
   entry.declaredSize = 1u << 30;
-  WriteFile(dir.path() / "lie.ace", BuildArchive({entry}));
-  TempDir dest;
-  WriteFile(dest.path() / "lie.bin", "old");
+  WriteFile(dir.Path() / "lie.ace", BuildArchive({entry}));
+  TempFolder dest;
+  WriteFile(dest.Path() / "lie.bin", "old");
   g_mostAhead = 0;
-  EXPECT_EQ(ExtractFirstEntry(dir.path() / "lie.ace", dest.dest(), MeasuringWrite), ace::Status::ReadFailed);
+  EXPECT_EQ(ExtractFirstEntry(dir.Path() / "lie.ace", dest.Dir(), MeasuringWrite), ace::Status::ReadFailed);
   EXPECT_LE(g_mostAhead, std::int64_t(9) << 20);  // one first step, not the declared size
-  EXPECT_EQ(ReadFile(dest.path() / "lie.bin"), "old");
-  EXPECT_EQ(ListFiles(dest.path()).size(), 1u);
+  EXPECT_EQ(ReadFile(dest.Path() / "lie.bin"), "old");
+  EXPECT_EQ(Md5OfTree(dest.Path()).size(), 1u);
 }
 
 TEST(Targets, FilesAndFoldersGetTheEntryTimes) {
-  TempDir dest;
+  TempFolder dest;
   std::map<std::string, std::uint32_t> times;
   {
     Calls calls;
     Session s(kCorpus / "v1/ZGFX2.ace", &calls);
     while (s.Next() == ACE_OK) {
-      ASSERT_EQ(s.Extract(dest.dest()), ACE_OK);
+      ASSERT_EQ(s.Extract(dest.Dir()), ACE_OK);
       std::string name = s.header.EntryName;
       std::replace(name.begin(), name.end(), '\\', '/');
       times[name] = s.header.FileTime;
@@ -383,7 +385,7 @@ TEST(Targets, FilesAndFoldersGetTheEntryTimes) {
     std::int64_t expected;
     if (!ace::DosTimeToUnix(dos, expected)) continue;
     struct stat st;
-    ASSERT_EQ(::lstat((dest.path() / name).c_str(), &st), 0) << name;
+    ASSERT_EQ(::lstat((dest.Path() / name).c_str(), &st), 0) << name;
     EXPECT_EQ(std::int64_t(st.st_mtime), expected) << name;
     if (S_ISDIR(st.st_mode)) ++folders;
   }
@@ -393,9 +395,9 @@ TEST(Targets, FilesAndFoldersGetTheEntryTimes) {
 // --- Unsafe names (hand-made archives) ---
 
 TEST(UnsafeNames, AreRefusedAndLaterEntriesStillWork) {
-  TempDir outer;
-  const fs::path dest = outer.path() / "dest";
-  const fs::path outside = outer.path() / "outside";
+  TempFolder outer;
+  const fs::path dest = outer.Path() / "dest";
+  const fs::path outside = outer.Path() / "outside";
   fs::create_directories(dest);
   fs::create_directories(outside);
   fs::create_directory_symlink(outside, dest / "link");
@@ -412,9 +414,9 @@ TEST(UnsafeNames, AreRefusedAndLaterEntriesStillWork) {
       {.name = "pointer", .data = "replaces the link, not the file it points to"},
       {.name = "good\\file.txt", .data = "fine"},
   });
-  WriteFile(outer.path() / "crafted.ace", archive);
+  WriteFile(outer.Path() / "crafted.ace", archive);
   Calls calls;
-  Session s(outer.path() / "crafted.ace", &calls);
+  Session s(outer.Path() / "crafted.ace", &calls);
   ASSERT_EQ(s.status(), ACE_OK);
   const auto r = s.ExtractAll(dest.string() + "/");
   for (const char* bad : {"link\\escape.txt", "link\\sub\\deeper.txt", "/abs.txt", "\\abs2.txt",
@@ -425,10 +427,10 @@ TEST(UnsafeNames, AreRefusedAndLaterEntriesStillWork) {
   EXPECT_EQ(r.at("good\\file.txt"), ACE_OK);
   EXPECT_EQ(r.at("<end>"), ACE_ERR_END);
   // Outside: only the victim, unchanged.
-  EXPECT_EQ(ListFiles(outside).size(), 1u);
+  EXPECT_EQ(Md5OfTree(outside).size(), 1u);
   EXPECT_EQ(ReadFile(outside / "victim"), "untouched");
-  EXPECT_FALSE(fs::exists(outer.path() / "up.txt"));
-  EXPECT_FALSE(fs::exists(outer.path() / "up2.txt"));
+  EXPECT_FALSE(fs::exists(outer.Path() / "up.txt"));
+  EXPECT_FALSE(fs::exists(outer.Path() / "up2.txt"));
   EXPECT_FALSE(fs::is_symlink(dest / "pointer"));
   EXPECT_EQ(ReadFile(dest / "pointer"), "replaces the link, not the file it points to");
   EXPECT_EQ(ReadFile(dest / "good/file.txt"), "fine");
@@ -457,13 +459,13 @@ TEST(UnsafeNames, RefusedEntryOfASolidArchiveIsStillDecodedForTheOthers) {
     pos += 4 + headSize + pack;
   }
   ASSERT_FALSE(renamed.empty());
-  TempDir src, dest;
-  WriteFile(src.path() / "z.ace", a);
+  TempFolder src, dest;
+  WriteFile(src.Path() / "z.ace", a);
   Calls calls;
-  Session s(src.path() / "z.ace", &calls);
+  Session s(src.Path() / "z.ace", &calls);
   ASSERT_EQ(s.status(), ACE_OK);
   int refused = 0;
-  for (const auto& [name, code] : s.ExtractAll(dest.dest())) {
+  for (const auto& [name, code] : s.ExtractAll(dest.Dir())) {
     if (name == "<end>") {
       EXPECT_EQ(code, ACE_ERR_END);
     } else if (name.rfind("..\\", 0) == 0) {
@@ -477,7 +479,7 @@ TEST(UnsafeNames, RefusedEntryOfASolidArchiveIsStillDecodedForTheOthers) {
   auto manifest = ReadManifest(kCorpus / "v1/zdir.ace.md5");
   std::replace(renamed.begin(), renamed.end(), '\\', '/');
   ASSERT_EQ(manifest.erase(renamed), 1u) << renamed;
-  EXPECT_EQ(Written(dest.path()), manifest);
+  EXPECT_EQ(Written(dest.Path()), manifest);
 }
 
 // --- Names stored in an OEM code page ---
@@ -497,17 +499,17 @@ TEST(OemNames, BecomeUtf8InTheHeaderAndOnDisk) {
       {"CP1252", "\x81\xC4.txt", "\xEF\xBF\xBDÄ.txt"},             // a byte the page lacks: U+FFFD
   };
   for (const Row& row : rows) {
-    TempDir src, dest;
-    WriteFile(src.path() / "names.ace", BuildArchive({{.name = row.stored, .data = row.utf8}}));
+    TempFolder src, dest;
+    WriteFile(src.Path() / "names.ace", BuildArchive({{.name = row.stored, .data = row.utf8}}));
     Calls calls;
-    Session s(src.path() / "names.ace", &calls, row.codePage);
+    Session s(src.Path() / "names.ace", &calls, row.codePage);
     ASSERT_EQ(s.status(), ACE_OK) << row.utf8;
     ASSERT_EQ(s.Next(), ACE_OK) << row.utf8;
     EXPECT_EQ(std::string(s.header.EntryName), row.utf8);
-    EXPECT_EQ(s.Extract(dest.dest()), ACE_OK) << row.utf8;
+    EXPECT_EQ(s.Extract(dest.Dir()), ACE_OK) << row.utf8;
     std::string path = row.utf8;
     std::replace(path.begin(), path.end(), '\\', '/');
-    EXPECT_EQ(Written(dest.path()), (std::map<std::string, std::string>{{path, Md5Hex(row.utf8)}}));
+    EXPECT_EQ(Written(dest.Path()), (std::map<std::string, std::string>{{path, Md5Hex(row.utf8)}}));
   }
 }
 
@@ -515,15 +517,15 @@ TEST(OemNames, AConvertedNamePast259BytesIsCutWholeInTheHeaderAndWrittenWhole) {
   const std::string stored = "a" + std::string(100, '\x81') + "\\" + std::string(100, '\x81');
   std::string ue;
   for (int i = 0; i < 100; ++i) ue += "ü";
-  TempDir src, dest;
-  WriteFile(src.path() / "long.ace", BuildArchive({{.name = stored, .data = "long"}}));
+  TempFolder src, dest;
+  WriteFile(src.Path() / "long.ace", BuildArchive({{.name = stored, .data = "long"}}));
   Calls calls;
-  Session s(src.path() / "long.ace", &calls);
+  Session s(src.Path() / "long.ace", &calls);
   ASSERT_EQ(s.Next(), ACE_OK);
   // 259 bytes would end inside a "ü".
   EXPECT_EQ(std::string(s.header.EntryName), ("a" + ue + "\\" + ue).substr(0, 258));
-  EXPECT_EQ(s.Extract(dest.dest()), ACE_OK);
-  EXPECT_EQ(ReadFile(dest.path() / ("a" + ue) / ue), "long");
+  EXPECT_EQ(s.Extract(dest.Dir()), ACE_OK);
+  EXPECT_EQ(ReadFile(dest.Path() / ("a" + ue) / ue), "long");
 }
 
 TEST(OemNames, ACodePageTheLibraryCannotUseFailsTheOpen) {
@@ -536,67 +538,67 @@ TEST(OemNames, ACodePageTheLibraryCannotUseFailsTheOpen) {
 // --- Damaged or foreign input ---
 
 TEST(Input, OpenCodes) {
-  TempDir dir;
+  TempFolder dir;
   auto openStatus = [](const fs::path& p) {
     Calls calls;
     Session s(p, &calls);
     return s.status();
   };
-  EXPECT_EQ(openStatus(dir.path() / "none.ace"), ACE_ERR_FILES);
-  EXPECT_EQ(openStatus(dir.path()), ACE_ERR_READ);  // a folder cannot be read as a volume
-  WriteFile(dir.path() / "text.ace", std::string(4000, 'x'));
-  EXPECT_EQ(openStatus(dir.path() / "text.ace"), ACE_ERR_NOT_ACE);
-  WriteFile(dir.path() / "empty.ace", "");
-  EXPECT_EQ(openStatus(dir.path() / "empty.ace"), ACE_ERR_NOT_ACE);
+  EXPECT_EQ(openStatus(dir.Path() / "none.ace"), ACE_ERR_FILES);
+  EXPECT_EQ(openStatus(dir.Path()), ACE_ERR_READ);  // a folder cannot be read as a volume
+  WriteFile(dir.Path() / "text.ace", std::string(4000, 'x'));
+  EXPECT_EQ(openStatus(dir.Path() / "text.ace"), ACE_ERR_NOT_ACE);
+  WriteFile(dir.Path() / "empty.ace", "");
+  EXPECT_EQ(openStatus(dir.Path() / "empty.ace"), ACE_ERR_NOT_ACE);
   std::string broken = ReadFile(kCorpus / "v1/onefile.ace");
   broken[20] ^= 0x55;  // inside the main header: its CRC no longer matches
-  WriteFile(dir.path() / "broken.ace", broken);
-  EXPECT_EQ(openStatus(dir.path() / "broken.ace"), ACE_ERR_CRC);
+  WriteFile(dir.Path() / "broken.ace", broken);
+  EXPECT_EQ(openStatus(dir.Path() / "broken.ace"), ACE_ERR_CRC);
   // A self-extracting stub before the archive is passed over.
-  WriteFile(dir.path() / "sfx.exe", std::string(5000, 'M') + ReadFile(kCorpus / "v1/onefile.ace"));
+  WriteFile(dir.Path() / "sfx.exe", std::string(5000, 'M') + ReadFile(kCorpus / "v1/onefile.ace"));
   Calls calls;
-  Session s(dir.path() / "sfx.exe", &calls);
+  Session s(dir.Path() / "sfx.exe", &calls);
   ASSERT_EQ(s.status(), ACE_OK);
   ASSERT_EQ(s.Next(), ACE_OK);
-  EXPECT_EQ(s.Extract(dir.dest()), ACE_OK);
-  EXPECT_EQ(Md5Hex(ReadFile(dir.path() / "CHANGES.LOG")),
+  EXPECT_EQ(s.Extract(dir.Dir()), ACE_OK);
+  EXPECT_EQ(Md5Hex(ReadFile(dir.Path() / "CHANGES.LOG")),
             ReadManifest(kCorpus / "v1/onefile.ace.md5").at("CHANGES.LOG"));
 }
 
 TEST(Input, DamagedHeadersAndDataEndWithCodes) {
-  TempDir dir;
+  TempFolder dir;
   const std::string good = ReadFile(kCorpus / "v1/onefile.ace");
   std::string badHeader = good;
   badHeader[53 + 20] ^= 0x01;  // inside the file header
-  WriteFile(dir.path() / "h.ace", badHeader);
+  WriteFile(dir.Path() / "h.ace", badHeader);
   std::string truncated = good.substr(0, 5000);
-  WriteFile(dir.path() / "t.ace", truncated);
+  WriteFile(dir.Path() / "t.ace", truncated);
   std::string badData = good;
   badData[3000] ^= 0x10;
-  WriteFile(dir.path() / "d.ace", badData);
+  WriteFile(dir.Path() / "d.ace", badData);
   Calls calls;
   {
-    Session s(dir.path() / "h.ace", &calls);
+    Session s(dir.Path() / "h.ace", &calls);
     ASSERT_EQ(s.status(), ACE_OK);
     EXPECT_EQ(s.Next(), ACE_ERR_CRC);
   }
   {
-    Session s(dir.path() / "t.ace", &calls);
+    Session s(dir.Path() / "t.ace", &calls);
     ASSERT_EQ(s.status(), ACE_OK);
     EXPECT_EQ(s.Next(), ACE_ERR_READ);
   }
   {
-    TempDir dest;
-    Session s(dir.path() / "d.ace", &calls);
+    TempFolder dest;
+    Session s(dir.Path() / "d.ace", &calls);
     ASSERT_EQ(s.Next(), ACE_OK);
-    EXPECT_EQ(s.Extract(dest.dest()), ACE_ERR_CRC);
-    EXPECT_TRUE(fs::is_empty(dest.path()));
+    EXPECT_EQ(s.Extract(dest.Dir()), ACE_ERR_CRC);
+    EXPECT_TRUE(fs::is_empty(dest.Path()));
   }
 }
 
 TEST(Input, StoredCrcMismatchUnknownMethodAndEncryptedFlag) {
-  TempDir dir, dest;
-  WriteFile(dest.path() / "bad.txt", "old");
+  TempFolder dir, dest;
+  WriteFile(dest.Path() / "bad.txt", "old");
   const std::string archive = BuildArchive({
       {.name = "bad.txt", .data = "payload", .crcOverride = 0x12345678, .useCrcOverride = true},
       {.name = "method.bin", .data = "xxxxxxxx", .method = 9},
@@ -604,19 +606,19 @@ TEST(Input, StoredCrcMismatchUnknownMethodAndEncryptedFlag) {
       {.name = "after.txt", .data = "still extracted"},
       {.name = "empty.txt", .data = ""},
   });
-  WriteFile(dir.path() / "a.ace", archive);
+  WriteFile(dir.Path() / "a.ace", archive);
   Calls calls;
-  Session s(dir.path() / "a.ace", &calls);
-  const auto r = s.ExtractAll(dest.dest());
+  Session s(dir.Path() / "a.ace", &calls);
+  const auto r = s.ExtractAll(dest.Dir());
   EXPECT_EQ(r.at("bad.txt"), ACE_ERR_CRC);
-  EXPECT_EQ(ReadFile(dest.path() / "bad.txt"), "old");
+  EXPECT_EQ(ReadFile(dest.Path() / "bad.txt"), "old");
   EXPECT_EQ(r.at("method.bin"), ACE_ERR_UNKNOWN_METHOD);
   EXPECT_EQ(r.at("secret.bin"), ACE_ERR_ENCRYPTED);
   EXPECT_EQ(r.at("after.txt"), ACE_OK);
   EXPECT_EQ(r.at("empty.txt"), ACE_OK);
-  EXPECT_EQ(ReadFile(dest.path() / "after.txt"), "still extracted");
-  EXPECT_TRUE(fs::is_regular_file(dest.path() / "empty.txt"));
-  EXPECT_EQ(ListFiles(dest.path()).size(), 3u);
+  EXPECT_EQ(ReadFile(dest.Path() / "after.txt"), "still extracted");
+  EXPECT_TRUE(fs::is_regular_file(dest.Path() / "empty.txt"));
+  EXPECT_EQ(Md5OfTree(dest.Path()).size(), 3u);
 }
 
 TEST(Input, HandleAndConstantErrors) {

@@ -257,8 +257,8 @@ Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
 // give their manifests' bytes.
 TEST(FastSound, ResumesAnywhereInTheChannelPattern) {
   for (const char* name : {"S3_1", "S4_2", "A5_4001", "S6_1"}) {
-    const std::filesystem::path archive = acetest::kCorpus / "modes" / (std::string(name) + ".ace");
-    const std::string expected = acetest::ReadFile(archive.string() + ".md5").substr(0, 32);
+    const std::filesystem::path archive = test_support::kCorpus / "modes" / (std::string(name) + ".ace");
+    const std::string expected = test_support::ReadFile(archive.string() + ".md5").substr(0, 32);
     for (const std::size_t budget : {1, 3, 4097}) {
       ace::VolumeSet set({});
       ASSERT_EQ(set.Open(archive.string()), ace::Status::Ok) << name;
@@ -277,7 +277,7 @@ TEST(FastSound, ResumesAnywhereInTheChannelPattern) {
       while ((s = decoder->Step(budget)) == ace::Status::Ok) {
       }
       ASSERT_EQ(s, ace::Status::End) << name << ", " << budget << " bytes a step";
-      EXPECT_EQ(acetest::Md5Hex(std::string(out.bytes.begin(), out.bytes.end())), expected)
+      EXPECT_EQ(test_support::Md5Hex(std::string(out.bytes.begin(), out.bytes.end())), expected)
           << name << ", " << budget << " bytes a step";
     }
   }
@@ -577,14 +577,12 @@ TEST(FastCursor, ReadsWhatTheReaderReads) {
 }
 
 TEST(FastReadAhead, ServesEveryRangeAsTheFileHoldsIt) {
-  char dirTemplate[] = "/tmp/ace-readahead-XXXXXX";
-  ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
-  const std::filesystem::path dir = dirTemplate;
+  const test_support::TempFolder dir("ace-readahead");
   const std::filesystem::path file = dir / "data.bin";
   std::mt19937 rng(8);
   Bytes data(3 * ace::ReadAheadFile::kBufferSize + 1234);
   for (auto& b : data) b = std::uint8_t(rng());
-  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  test_support::WriteFile(file, data);
   ace::ReadAheadFile f;
   f.Reset(::open(file.c_str(), O_RDONLY));
   ASSERT_GE(f.fd(), 0);
@@ -610,7 +608,6 @@ TEST(FastReadAhead, ServesEveryRangeAsTheFileHoldsIt) {
   }
   f.Close();
   EXPECT_EQ(f.fd(), -1);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

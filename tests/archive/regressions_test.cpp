@@ -10,7 +10,8 @@
 
 namespace {
 
-using namespace acetest;
+namespace fs = std::filesystem;
+using namespace test_support;
 
 TEST(FuzzRegressions, EveryKeptInputEndsCleanly) {
   const fs::path dir = fs::path(TEST_SOURCE_DIR) / "fuzz-regressions";

@@ -16,11 +16,13 @@
 #include <set>
 
 #include "archive.h"
+#include "archive_builder.h"
 #include "test_support.h"
 
 namespace {
 
 using namespace acetest;
+using namespace test_support;
 
 // Sets the writer's test switch for the life of the object.
 class NamedFilesOnly {
@@ -101,22 +103,22 @@ int StallingData(void* context, const std::uint8_t*, std::int32_t count) {
 }
 
 TEST(KilledRun, LeavesOnlyTheEntriesAlreadyComplete) {
-  TempDir src;
+  TempFolder src;
   std::string big(70u << 20, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = char((i * 2654435761u) >> 13);
-  WriteFile(src.path() / "run.ace",
+  WriteFile(src.Path() / "run.ace",
             BuildArchive({{"first.txt", "complete before the kill"},
                           {"big.bin", big},
                           {"last.txt", "never"}}));
   big.clear();
   big.shrink_to_fit();
-  WriteFile(src.path() / "other.ace", BuildArchive({{"other.txt", "from another run"}}));
+  WriteFile(src.Path() / "other.ace", BuildArchive({{"other.txt", "from another run"}}));
   const std::regex stale(R"(\.big\.bin\.[0-9a-f]{8}\.part)");
 
   for (const bool named : {false, true}) {
     SCOPED_TRACE(named ? "named temporary files" : "unnamed files");
     const NamedFilesOnly mode(named);
-    TempDir dest;
+    TempFolder dest;
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     Child child;
@@ -128,7 +130,7 @@ TEST(KilledRun, LeavesOnlyTheEntriesAlreadyComplete) {
       ace::ArchiveOptions options;
       options.data = {StallingData, &stall};
       options.pieceInterval = std::chrono::milliseconds(0);
-      ExtractAll(src.path() / "run.ace", dest.path(), options);
+      ExtractAll(src.Path() / "run.ace", dest.Path(), options);
       ::_exit(0);  // the pipe closes unwritten: the parent sees the run end
     }
     ::close(pipeFds[1]);
@@ -138,14 +140,14 @@ TEST(KilledRun, LeavesOnlyTheEntriesAlreadyComplete) {
     ASSERT_EQ(got, 1) << "the run ended before stalling in big.bin";
 
     // The run is in the middle of big.bin: its file is open and partly written.
-    const auto sizes = OpenFileSizesBelow(child.pid, dest.path());
+    const auto sizes = OpenFileSizesBelow(child.pid, dest.Path());
     ASSERT_EQ(sizes.size(), 1u);
     EXPECT_GE(sizes[0], std::int64_t(1) << 20);
     EXPECT_LT(sizes[0], std::int64_t(70) << 20);
     // Another run writing into the same folder meanwhile leaves the live file alone.
-    ASSERT_EQ(ExtractAll(src.path() / "other.ace", dest.path()), ace::Status::Ok);
+    ASSERT_EQ(ExtractAll(src.Path() / "other.ace", dest.Path()), ace::Status::Ok);
 
-    std::set<std::string> names = Listing(dest.path());
+    std::set<std::string> names = Listing(dest.Path());
     std::vector<std::string> temporary;
     for (const auto& n : names) {
       if (n != "first.txt" && n != "other.txt") temporary.push_back(n);
@@ -158,12 +160,12 @@ TEST(KilledRun, LeavesOnlyTheEntriesAlreadyComplete) {
     const int status = child.Kill();
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
     // Killed, the run leaves its named temporary file (in the fallback only).
-    EXPECT_EQ(Listing(dest.path()), names);
+    EXPECT_EQ(Listing(dest.Path()), names);
 
     // The next run into the folder removes it.
-    ASSERT_EQ(ExtractAll(src.path() / "other.ace", dest.path()), ace::Status::Ok);
-    EXPECT_EQ(Listing(dest.path()), (std::set<std::string>{"first.txt", "other.txt"}));
-    EXPECT_EQ(ReadFile(dest.path() / "first.txt"), "complete before the kill");
+    ASSERT_EQ(ExtractAll(src.Path() / "other.ace", dest.Path()), ace::Status::Ok);
+    EXPECT_EQ(Listing(dest.Path()), (std::set<std::string>{"first.txt", "other.txt"}));
+    EXPECT_EQ(ReadFile(dest.Path() / "first.txt"), "complete before the kill");
   }
 }
 
@@ -217,14 +219,14 @@ TEST_P(StaleTemporaryFiles, OnlyOursUnlockedInFoldersWrittenIntoAreRemoved) {
       {".l.0123abcd.part", Link, false},
       {"untouched/.e.txt.0123abcd.part", File, false},  // no entry goes there
   };
-  TempDir src, work;
-  WriteFile(src.path() / "a.ace",
+  TempFolder src, work;
+  WriteFile(src.Path() / "a.ace",
             BuildArchive({{"a.txt", "new a"}, {"sub\\b.txt", "new b"}, {"untouched", "", 0x10}}));
   const NamedFilesOnly mode(GetParam() == Where::NamedBySwitch);
   std::optional<FuseMount> fuse;
-  fs::path dest = work.path() / "dest";
+  fs::path dest = work.Path() / "dest";
   if (GetParam() == Where::FuseWithoutUnnamedFiles) {
-    fuse.emplace(work.path());
+    fuse.emplace(work.Path());
     if (!fuse->mounted()) GTEST_SKIP() << "cannot mount an image with fuse2fs here";
     const int probe = ::open(fuse->path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (probe >= 0) {
@@ -254,7 +256,7 @@ TEST_P(StaleTemporaryFiles, OnlyOursUnlockedInFoldersWrittenIntoAreRemoved) {
     }
   }
 
-  EXPECT_EQ(ExtractAll(src.path() / "a.ace", dest), ace::Status::Ok);
+  EXPECT_EQ(ExtractAll(src.Path() / "a.ace", dest), ace::Status::Ok);
   for (const int fd : locks) ::close(fd);
 
   // The rows kept and the entries, and nothing else: no file of this run either.

@@ -17,14 +17,15 @@
 #include <set>
 
 #include "message_boxes.h"
-#include "qt_test_support.h"
+#include "qt_modal.h"
+#include "test_support.h"
 #include "unit2.h"
 
 namespace {
 
-using dialogs_test::CurrentDirectory;
-using dialogs_test::TempFolder;
-using dialogs_test::WhenModal;
+using test_support::WorkingDirectory;
+using test_support::TempFolder;
+using test_support::WhenModal;
 
 // A private mount namespace, entered before main (while the process has one thread),
 // lets the tests below mount real file systems that nobody else sees.
@@ -207,18 +208,18 @@ TEST(SystemDrives, TheTemporaryFolderLiesOnAListedDrive) {
   TempFolder temp;
   const std::vector<TDriveItem> drives = SystemDrives();
   ASSERT_FALSE(drives.empty());
-  EXPECT_GE(DriveOfFolder(drives, temp.Str()), 0);
+  EXPECT_GE(DriveOfFolder(drives, temp.Path().string()), 0);
   for (const TDriveItem& d : drives) {
     EXPECT_TRUE(std::filesystem::is_directory(d.MountPoint)) << d.MountPoint;
     EXPECT_FALSE(d.MountPoint.rfind("/proc", 0) == 0 || d.MountPoint.rfind("/sys", 0) == 0)
         << d.MountPoint;
   }
   TSystemDriveProbe probe;
-  EXPECT_TRUE(probe.IsFolder(temp.Str()));
+  EXPECT_TRUE(probe.IsFolder(temp.Path().string()));
   EXPECT_FALSE(probe.IsFolder(temp.WriteFile("f", "x")));
-  EXPECT_FALSE(probe.IsFolder(temp.Str() + "/missing"));
+  EXPECT_FALSE(probe.IsFolder(temp.Path().string() + "/missing"));
   // A file system without a block device is neither removable nor labelled.
-  const TMountEntry ram{"0:77", temp.Str(), "rw", "tmpfs", "tmpfs"};
+  const TMountEntry ram{"0:77", temp.Path().string(), "rw", "tmpfs", "tmpfs"};
   EXPECT_FALSE(probe.IsRemovableDevice(ram));
   EXPECT_EQ(probe.VolumeLabel(ram), "");
 }
@@ -298,14 +299,14 @@ TEST_F(DriveChoice, ChoosingADriveMovesTheListToItsMountPoint) {
     ASSERT_NE(ram, before);
     drive1->setCurrentIndex(ram);
     emit drive1->activated(ram);
-    EXPECT_EQ(CurrentDirectory(), mountPoint);
+    EXPECT_EQ(WorkingDirectory(), mountPoint);
     EXPECT_EQ(dir1->item(dir1->currentRow())->text(), "second");
     EXPECT_EQ(dir1->item(dir1->count() - 1)->text(), "inside");
 
     // Moving out of the mount by the list moves the drive list along.
     dir1->setCurrentRow(dir1->currentRow() - 1);
     QTest::keyClick(dir1, Qt::Key_Return);
-    EXPECT_EQ(CurrentDirectory(), temp.Str());
+    EXPECT_EQ(WorkingDirectory(), temp.Path().string());
     EXPECT_EQ(drive1->currentIndex(), before);
 
     // A drive that has gone: the report, and both lists stay where they were.
@@ -315,7 +316,7 @@ TEST_F(DriveChoice, ChoosingADriveMovesTheListToItsMountPoint) {
     std::filesystem::remove(mountPoint);
     drive1->setCurrentIndex(ram);
     emit drive1->activated(ram);
-    EXPECT_EQ(CurrentDirectory(), start);
+    EXPECT_EQ(WorkingDirectory(), start);
     EXPECT_EQ(drive1->currentIndex(), before);
     dialog.findChild<QToolButton*>("SpeedButton1")->click();
   });

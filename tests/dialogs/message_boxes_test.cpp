@@ -11,12 +11,13 @@
 
 #include <vector>
 
-#include "qt_test_support.h"
+#include "qt_modal.h"
+#include "test_support.h"
 
 namespace {
 
-using dialogs_test::PressKey;
-using dialogs_test::WhenModal;
+using test_support::PressKey;
+using test_support::WhenModal;
 
 TEST(WithFullStop, AppendsOnlyAfterBytesThatSortAfterTheFullStop) {
   EXPECT_EQ(WithFullStop("Disk full"), "Disk full.");

@@ -23,14 +23,15 @@
 
 #include "list_pictures.h"
 #include "message_boxes.h"
-#include "qt_test_support.h"
+#include "qt_modal.h"
+#include "test_support.h"
 
 namespace {
 
-using dialogs_test::CurrentDirectory;
-using dialogs_test::PressKey;
-using dialogs_test::TempFolder;
-using dialogs_test::WhenModal;
+using test_support::WorkingDirectory;
+using test_support::PressKey;
+using test_support::TempFolder;
+using test_support::WhenModal;
 namespace fs = std::filesystem;
 
 const std::map<std::string, QColor>& PictureColours() {
@@ -122,7 +123,7 @@ class FolderDialog : public testing::Test {
  protected:
   void SetUp() override {
     SetMessageBoxHook([this](const TMessageBoxRequest& r) { boxes.push_back(r); });
-    ASSERT_EQ(::chdir(temp.Str().c_str()), 0);
+    ASSERT_EQ(::chdir(temp.Path().string().c_str()), 0);
   }
   void TearDown() override { SetMessageBoxHook({}); }
 
@@ -249,7 +250,7 @@ TEST_F(FolderDialog, OkHandsOverTheFolderCancelAndEscapeLeaveTheTarget) {
   });
   dialog.ShowModal();
   EXPECT_EQ(target, here);
-  EXPECT_EQ(CurrentDirectory(), here);
+  EXPECT_EQ(WorkingDirectory(), here);
   EXPECT_TRUE(boxes.empty());
 }
 
@@ -294,33 +295,33 @@ TEST_F(FolderDialog, MovesThroughTheTreeByDoubleClickAndEnter) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                       list->visualItemRect(list->item(middle)).center());
     EXPECT_EQ(list->currentRow(), middle);
-    EXPECT_EQ(CurrentDirectory(), top);
+    EXPECT_EQ(WorkingDirectory(), top);
 
     DoubleClick(list, middle);
-    EXPECT_EQ(CurrentDirectory(), top + "/middle");
+    EXPECT_EQ(WorkingDirectory(), top + "/middle");
     EXPECT_EQ(RowsOf(list).back(), (Row{"bottom", "CLOSEDFOLDER", 4 * Separators(top + "/middle") + 6}));
 
     // Enter on the selected subfolder.
     list->setFocus();
     list->setCurrentRow(RowOf(list, "bottom"));
     QTest::keyClick(list, Qt::Key_Return);
-    EXPECT_EQ(CurrentDirectory(), top + "/middle/bottom");
+    EXPECT_EQ(WorkingDirectory(), top + "/middle/bottom");
     EXPECT_EQ(RowsOf(list), PathRows(top + "/middle/bottom"));  // no subfolders
 
     // A path item stands for the path down to it.
     DoubleClick(list, RowOf(list, "top"));
-    EXPECT_EQ(CurrentDirectory(), top);
+    EXPECT_EQ(WorkingDirectory(), top);
     EXPECT_EQ(list->item(list->currentRow())->text(), "top");
     EXPECT_NE(RowOf(list, "other"), -1);
 
     // The keypad's Enter does the same as Return.
     list->setCurrentRow(RowOf(list, "other"));
     QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(CurrentDirectory(), top + "/other");
+    EXPECT_EQ(WorkingDirectory(), top + "/other");
 
     // The first item is the root.
     DoubleClick(list, 0);
-    EXPECT_EQ(CurrentDirectory(), "/");
+    EXPECT_EQ(WorkingDirectory(), "/");
     EXPECT_EQ(list->item(0)->text(), "/");
     EXPECT_EQ(PictureOf(list->item(0)), "CURRENTFOLDER");
     Button("SpeedButton2")->click();
@@ -343,8 +344,8 @@ TEST_F(FolderDialog, FolderNamesAreBytesNotText) {
   });
   dialog.ShowModal();
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(target, temp.Str() + "/" + odd);
-  EXPECT_EQ(CurrentDirectory(), temp.Str() + "/" + odd);
+  EXPECT_EQ(target, temp.Path().string() + "/" + odd);
+  EXPECT_EQ(WorkingDirectory(), temp.Path().string() + "/" + odd);
 }
 
 TEST_F(FolderDialog, ReopeningAfterCancelShowsTheLastFolderWhereItWas) {
@@ -364,7 +365,7 @@ TEST_F(FolderDialog, ReopeningAfterCancelShowsTheLastFolderWhereItWas) {
   EXPECT_EQ(firstPlace, QPoint(screen.x() + std::max(0, (screen.width() - 301) / 2),
                                screen.y() + std::max(0, (screen.height() - 213) / 2)));
   // The working directory is the folder the list showed last.
-  EXPECT_EQ(CurrentDirectory(), start + "/deeper");
+  EXPECT_EQ(WorkingDirectory(), start + "/deeper");
 
   std::vector<Row> rows;
   QPoint secondPlace;
@@ -405,7 +406,7 @@ TEST_F(FolderDialog, AFolderThatCannotBeEnteredIsReportedAndTheListStays) {
   EXPECT_EQ(boxes[0].Text, "File not found.");
   EXPECT_EQ(boxes[1].Text, "I/O error " + std::to_string(ENOTDIR) + ".");
   EXPECT_EQ(RowsOf(Dir1()), before);
-  EXPECT_EQ(CurrentDirectory(), here);
+  EXPECT_EQ(WorkingDirectory(), here);
   EXPECT_EQ(target, here);
 }
 
@@ -464,12 +465,12 @@ TEST_F(NewFolder, CancelledPromptStillCreatesTheDefaultFolderAndMovesIntoIt) {
   TForm2& dialog = Dialog("untitled");
   WhenModal([&](QWidget*) {
     NewFolderWith(nullptr);
-    EXPECT_EQ(CurrentDirectory(), temp.Str() + "/untitled");
-    EXPECT_EQ(RowsOf(Dir1()), PathRows(temp.Str() + "/untitled"));
+    EXPECT_EQ(WorkingDirectory(), temp.Path().string() + "/untitled");
+    EXPECT_EQ(RowsOf(Dir1()), PathRows(temp.Path().string() + "/untitled"));
     // Back up and do it again, by Escape this time: the folder exists now.
     DoubleClick(Dir1(), RowOf(Dir1(), temp.Path().filename().string()));
     NewFolderWith(nullptr, true);
-    EXPECT_EQ(CurrentDirectory(), temp.Str());
+    EXPECT_EQ(WorkingDirectory(), temp.Path().string());
     Button("SpeedButton2")->click();
   });
   dialog.ShowModal();
@@ -492,7 +493,7 @@ TEST_F(NewFolder, ACancelledPromptUsesTheDefaultNameByteForByte) {
   dialog.ShowModal();
   EXPECT_TRUE(boxes.empty());
   EXPECT_TRUE(fs::is_directory(temp.Path() / odd));
-  EXPECT_EQ(target, temp.Str() + "/" + odd);
+  EXPECT_EQ(target, temp.Path().string() + "/" + odd);
 }
 
 TEST_F(NewFolder, AnEmptyNameIsTheCurrentFolderItselfAndIsRefused) {
@@ -506,7 +507,7 @@ TEST_F(NewFolder, AnEmptyNameIsTheCurrentFolderItselfAndIsRefused) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].Text, "Cannot create directory");
   EXPECT_EQ(RowsOf(Dir1()), before);
-  EXPECT_EQ(target, temp.Str());
+  EXPECT_EQ(target, temp.Path().string());
 }
 
 TEST_F(NewFolder, ANameWithASlashMakesOnlyTheLastFolder) {
@@ -514,18 +515,18 @@ TEST_F(NewFolder, ANameWithASlashMakesOnlyTheLastFolder) {
   WhenModal([&](QWidget*) {
     NewFolderWith("parent/child");  // parent missing: refused, nothing made
     EXPECT_FALSE(fs::exists(temp.Path() / "parent"));
-    EXPECT_EQ(CurrentDirectory(), temp.Str());
+    EXPECT_EQ(WorkingDirectory(), temp.Path().string());
     fs::create_directory(temp.Path() / "parent");
     NewFolderWith("parent/child");
-    EXPECT_EQ(CurrentDirectory(), temp.Str() + "/parent/child");
-    EXPECT_EQ(RowsOf(Dir1()), PathRows(temp.Str() + "/parent/child"));
+    EXPECT_EQ(WorkingDirectory(), temp.Path().string() + "/parent/child");
+    EXPECT_EQ(RowsOf(Dir1()), PathRows(temp.Path().string() + "/parent/child"));
     Button("SpeedButton1")->click();
   });
   dialog.ShowModal();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].Text, "Cannot create directory");
   EXPECT_TRUE(fs::is_directory(temp.Path() / "parent" / "child"));
-  EXPECT_EQ(target, temp.Str() + "/parent/child");
+  EXPECT_EQ(target, temp.Path().string() + "/parent/child");
 }
 
 TEST_F(NewFolder, AnExistingFolderOrFileIsRefused) {
@@ -543,7 +544,7 @@ TEST_F(NewFolder, AnExistingFolderOrFileIsRefused) {
   EXPECT_EQ(boxes.size(), 3u);
   for (const auto& box : boxes) EXPECT_EQ(box.Text, "Cannot create directory");
   EXPECT_EQ(RowsOf(Dir1()), before);
-  EXPECT_EQ(CurrentDirectory(), temp.Str());
+  EXPECT_EQ(WorkingDirectory(), temp.Path().string());
 }
 
 TEST_F(NewFolder, PromptUsesTheDialogUnitsOfItsFont) {
@@ -591,7 +592,7 @@ TEST_F(FolderDialog, DriveListSelectsTheDriveOfTheCurrentFolder) {
     text = Drive1()->currentText();
     // Choosing the drive that is already current does nothing.
     emit Drive1()->activated(selected);
-    EXPECT_EQ(CurrentDirectory(), temp.Str());
+    EXPECT_EQ(WorkingDirectory(), temp.Path().string());
     Button("SpeedButton2")->click();
   });
   dialog.ShowModal();
@@ -599,7 +600,7 @@ TEST_F(FolderDialog, DriveListSelectsTheDriveOfTheCurrentFolder) {
   ASSERT_GE(selected, 0);
   // The selected drive's mount point is where the temporary folder lies.
   const std::string mountPoint = text.toStdString().substr(0, text.toStdString().find(' '));
-  EXPECT_TRUE(mountPoint == "/" || temp.Str().rfind(mountPoint + "/", 0) == 0) << mountPoint;
+  EXPECT_TRUE(mountPoint == "/" || temp.Path().string().rfind(mountPoint + "/", 0) == 0) << mountPoint;
 }
 
 }  // namespace

@@ -20,13 +20,14 @@
 
 #include "cp437.h"
 #include "dialog_errors.h"
-#include "qt_test_support.h"
+#include "qt_modal.h"
+#include "test_support.h"
 
 namespace {
 
-using dialogs_test::PressKey;
-using dialogs_test::TempFolder;
-using dialogs_test::WhenModal;
+using test_support::PressKey;
+using test_support::TempFolder;
+using test_support::WhenModal;
 
 QPlainTextEdit* MemoOf(TForm3& form) {
   auto* memo = form.findChild<QPlainTextEdit*>("Memo1");
@@ -215,11 +216,11 @@ TEST(ViewerLoad, MissingFileFolderAndPipeCannotBeOpened) {
   ASSERT_NE(memo, nullptr);
   form.LoadFromFile(dir.WriteFile("good.nfo", "kept"));
 
-  const std::string missing = dir.Str() + "/missing.nfo";
+  const std::string missing = dir.Path().string() + "/missing.nfo";
   const std::string folder = dir.MakeFolder("folder.nfo");
-  const std::string pipe = dir.Str() + "/pipe.nfo";
+  const std::string pipe = dir.Path().string() + "/pipe.nfo";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  for (const std::string& path : {missing, folder, dir.Str() + "/", pipe}) {
+  for (const std::string& path : {missing, folder, dir.Path().string() + "/", pipe}) {
     try {
       form.LoadFromFile(path);
       ADD_FAILURE() << "no error for " << path;

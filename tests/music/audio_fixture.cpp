@@ -17,9 +17,7 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 }  // namespace
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(file.good()) << path;
+  test_support::WriteFile(path, bytes);
 }
 
 void WriteSineWave(const std::string& path, int ms, int amplitude) {
@@ -44,23 +42,13 @@ void WriteSineWave(const std::string& path, int ms, int amplitude) {
 }
 
 void DiskAudioTest::SetUp() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string("music-") + info->test_suite_name() + "-" + info->name() + "-" +
-                     std::to_string(::getpid());
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
-  }
-  dir_ = fs::temp_directory_path() / name;
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
+  folder_ = std::make_unique<test_support::TempFolder>("music");
+  dir_ = folder_->Path();
   ::setenv("SDL_AUDIODRIVER", "disk", 1);
   ::setenv("SDL_DISKAUDIOFILE", AudioFile().c_str(), 1);
 }
 
-void DiskAudioTest::TearDown() {
-  std::error_code ec;
-  fs::remove_all(dir_, ec);
-}
+void DiskAudioTest::TearDown() { folder_.reset(); }
 
 std::size_t DiskAudioTest::AudioBytes() const {
   std::error_code ec;

@@ -10,12 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "media_player.h"
 #include "midi_writer.h"
+#include "test_support.h"
 
 namespace musictest {
 
@@ -98,7 +100,8 @@ class DiskAudioTest : public ::testing::Test {
   // on its way when something stopped).
   SoundSpan SoundAfter(std::size_t fromBytes, double margin = 0.25, double seconds = 0.5) const;
 
-  fs::path dir_;
+  std::unique_ptr<test_support::TempFolder> folder_;
+  fs::path dir_;  // the folder's path
 };
 
 }  // namespace musictest

@@ -2,6 +2,7 @@
 // the main screen depends on, and that the build paints the same bytes every time.
 #include "embedded_pictures.h"
 #include "stored_picture_reader.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -284,26 +285,15 @@ TEST(DialogPictures, BackgroundIsWhiteEntryFifteenAndTheDrawingIsInside) {
 
 // ---- determinism ----------------------------------------------------------------
 
-std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string PaintCommand(const std::filesystem::path& dir) {
   return "env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 '" + std::string(ARTGEN_PATH) +
          "' --stored '" + dir.string() + "' 2>/dev/null";
 }
 
-std::filesystem::path TempFolder(const std::string& leaf) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("artgen-test-" + std::to_string(::getpid()) + "-" + leaf);
-  std::filesystem::remove_all(dir);
-  return dir;
-}
-
 TEST(Determinism, TwoRunsPaintIdenticalBytesAndTheProgramCarriesExactlyThem) {
-  const auto first = TempFolder("a");
-  const auto second = TempFolder("b");
+  const test_support::TempFolder folder("artgen-test");
+  const auto first = folder / "a";
+  const auto second = folder / "b";
   // The two runs go side by side, as two separate processes; both must succeed.
   const std::string both =
       PaintCommand(first) + " & a=$!; " + PaintCommand(second) + "; b=$?; wait $a; exit $(( $? | b ))";
@@ -313,24 +303,22 @@ TEST(Determinism, TwoRunsPaintIdenticalBytesAndTheProgramCarriesExactlyThem) {
   for (const Expected& e : kOthers) names.emplace_back(e.name);
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const auto a = ReadAll(first / (name + ".tdib"));
-    const auto b = ReadAll(second / (name + ".tdib"));
+    const auto a = test_support::ReadBytes(first / (name + ".tdib"));
+    const auto b = test_support::ReadBytes(second / (name + ".tdib"));
     ASSERT_FALSE(a.empty());
     EXPECT_TRUE(a == b);
     const auto embedded = resources::FindPicture(name);
     EXPECT_TRUE(std::equal(a.begin(), a.end(), embedded.begin(), embedded.end()));
   }
-  std::filesystem::remove_all(first);
-  std::filesystem::remove_all(second);
 }
 
 TEST(Determinism, ArtgenRefusesBadArgumentsWithoutWritingAnything) {
   const std::string base = "env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 '" + std::string(ARTGEN_PATH) + "'";
   EXPECT_NE(std::system((base + " 2>/dev/null").c_str()), 0);
-  const auto dir = std::filesystem::temp_directory_path() / ("artgen-test-bad-" + std::to_string(::getpid()));
+  const test_support::TempFolder folder("artgen-test-bad");
+  const auto dir = folder / "out";
   EXPECT_NE(std::system((base + " --nonsense '" + dir.string() + "' 2>/dev/null").c_str()), 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "bg.tdib"));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

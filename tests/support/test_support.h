@@ -1,0 +1,8 @@
+// The test-support library in one include: temporary folders, whole files, MD5 sums
+// and manifests, the corpus's place.
+#pragma once
+
+#include "checksums.h"
+#include "corpus.h"
+#include "files.h"
+#include "temp_folder.h"
