@@ -20,13 +20,31 @@ function(installer_add_child_folders)
   endforeach()
 endfunction()
 
-# installer_library(NAME a.cpp b.cpp ...)
+# installer_library(NAME [AUTOMOC] [FUZZ_COVERAGE] a.cpp b.cpp ...)
 # A static library of the project: its folder is its public include folder and it
-# is built with the project's warnings.
+# is built with the project's warnings. AUTOMOC: it has Qt objects. FUZZ_COVERAGE:
+# in the fuzzing tree it carries libFuzzer's coverage instrumentation, so that the
+# fuzz targets can steer by what it does.
 function(installer_library name)
-  add_library(${name} STATIC ${ARGN})
+  cmake_parse_arguments(L "AUTOMOC;FUZZ_COVERAGE" "" "" ${ARGN})
+  add_library(${name} STATIC ${L_UNPARSED_ARGUMENTS})
   target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
+  if(L_AUTOMOC)
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  endif()
+  if(INSTALLER_FUZZ AND L_FUZZ_COVERAGE)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
+endfunction()
+
+# installer_program(NAME a.cpp ... [LIBS lib ...])
+# An executable of the project, built with the project's warnings.
+function(installer_program name)
+  cmake_parse_arguments(P "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${P_UNPARSED_ARGUMENTS})
+  target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${P_LIBS})
 endfunction()
 
 # installer_test_environment(TEST [VAR=VALUE ...])
@@ -42,13 +60,11 @@ function(installer_test_environment test)
   set_tests_properties(${test} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 600)
 endfunction()
 
-# installer_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [QT] [ENV VAR=VALUE ...])
+# installer_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [ENV VAR=VALUE ...])
 # A GoogleTest executable registered as one ctest test, in the common environment.
 function(installer_test name)
-  cmake_parse_arguments(T "QT" "" "SOURCES;LIBS;ENV" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;ENV" ${ARGN})
+  installer_program(${name} ${T_SOURCES} LIBS ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     ACE_CORPUS_DIR="${ACE_CORPUS_DIR}"
     TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
@@ -88,8 +104,6 @@ endfunction()
 # A Google Benchmark executable with the benchmarks' shared header (bench_support).
 function(installer_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${B_SOURCES})
-  target_compile_options(${name} PRIVATE ${INSTALLER_WARNINGS})
-  target_link_libraries(${name} PRIVATE ${B_LIBS} bench_support)
+  installer_program(${name} ${B_SOURCES} LIBS ${B_LIBS} bench_support)
   target_compile_definitions(${name} PRIVATE ACE_CORPUS_DIR="${ACE_CORPUS_DIR}")
 endfunction()
