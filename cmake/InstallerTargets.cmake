@@ -94,10 +94,12 @@ function(installer_fuzz name)
   endif()
   if(F_REGRESSIONS AND EXISTS "${F_REGRESSIONS}")
     add_test(NAME ${name}-regressions COMMAND ${name} -runs=0 -timeout=10 "${F_REGRESSIONS}")
+    installer_test_environment(${name}-regressions)
   endif()
   add_test(NAME ${name} COMMAND ${name} -max_total_time=${INSTALLER_FUZZ_SECONDS}
            -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 ${dirs})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1" TIMEOUT 900)
+  installer_test_environment(${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900)
 endfunction()
 
 # installer_bench(NAME SOURCES a.cpp LIBS lib)
