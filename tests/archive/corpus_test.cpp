@@ -34,6 +34,18 @@ int RecordPiece(void* ctx, const std::uint8_t*, std::int32_t count) {
   return 1;
 }
 
+// Opens an archive with the recorder behind both callbacks; `status` is the open's.
+TACEHandle OpenRecording(const std::string& path, Recorder& rec, int& status) {
+  TACEOpenArchiveData open;
+  open.ArchivePath = path.c_str();
+  open.VolumeCallback = RecordVolume;
+  open.DataCallback = RecordPiece;
+  open.CallbackContext = &rec;
+  TACEHandle h = ACEOpenArchive(&open);
+  status = open.Status;
+  return h;
+}
+
 std::vector<fs::path> Manifests() {
   std::vector<fs::path> out;
   for (const char* group : {"v1", "v2", "modes"}) {
@@ -52,14 +64,9 @@ TEST_P(CorpusArchive, ExtractsToItsManifest) {
   const fs::path archive = fs::path(manifest).replace_extension("");
   TempFolder dir;
   Recorder rec;
-  TACEOpenArchiveData open;
-  const std::string archivePath = archive.string();
-  open.ArchivePath = archivePath.c_str();
-  open.VolumeCallback = RecordVolume;
-  open.DataCallback = RecordPiece;
-  open.CallbackContext = &rec;
-  TACEHandle h = ACEOpenArchive(&open);
-  ASSERT_EQ(open.Status, ACE_OK);
+  int status = -1;
+  TACEHandle h = OpenRecording(archive.string(), rec, status);
+  ASSERT_EQ(status, ACE_OK);
   TACEHeaderData header;
   int code;
   int entries = 0;
@@ -127,14 +134,9 @@ TEST(CorpusSets, VolumesAreAnnouncedInOrder) {
   for (const char* set : {"v1/multivolume", "v2/multivol2"}) {
     TempFolder dir;
     Recorder rec;
-    const std::string first = (kCorpus / (std::string(set) + ".ace")).string();
-    TACEOpenArchiveData open;
-    open.ArchivePath = first.c_str();
-    open.VolumeCallback = RecordVolume;
-    open.DataCallback = RecordPiece;
-    open.CallbackContext = &rec;
-    TACEHandle h = ACEOpenArchive(&open);
-    ASSERT_EQ(open.Status, ACE_OK);
+    int status = -1;
+    TACEHandle h = OpenRecording((kCorpus / (std::string(set) + ".ace")).string(), rec, status);
+    ASSERT_EQ(status, ACE_OK);
     TACEHeaderData header;
     std::set<std::string> volumesOfEntries;
     while (ACEReadHeader(h, &header) == ACE_OK) {

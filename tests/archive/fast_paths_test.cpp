@@ -244,6 +244,16 @@ class Collect final : public ace::Output {
   Bytes bytes;
 };
 
+// Steps a decoder (`budget` bytes a step) until it stops; its output goes to `out`.
+template <typename Decoder>
+ace::Status RunDecoder(Decoder& decoder, std::size_t budget, Collect& out) {
+  decoder.set_output(&out);
+  ace::Status s;
+  while ((s = decoder.Step(budget)) == ace::Status::Ok) {
+  }
+  return s;
+}
+
 Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
   std::mt19937 rng(seed);
   Bytes b(n);
@@ -270,13 +280,9 @@ TEST(FastSound, ResumesAnywhereInTheChannelPattern) {
       ace::EntryParams params;
       params.size = header.origSize;
       params.dictionarySize = 1u << (10 + (header.params & 15));
-      auto decoder = ace::MakeBlockedDecoder(br, window, params);
       Collect out;
-      decoder->set_output(&out);
-      ace::Status s;
-      while ((s = decoder->Step(budget)) == ace::Status::Ok) {
-      }
-      ASSERT_EQ(s, ace::Status::End) << name << ", " << budget << " bytes a step";
+      ASSERT_EQ(RunDecoder(*ace::MakeBlockedDecoder(br, window, params), budget, out), ace::Status::End)
+          << name << ", " << budget << " bytes a step";
       EXPECT_EQ(test_support::Md5Hex(std::string(out.bytes.begin(), out.bytes.end())), expected)
           << name << ", " << budget << " bytes a step";
     }
@@ -295,13 +301,8 @@ TEST(FastStored, LargeEntryLeavesItsLastWindowOfBytes) {
     ace::EntryParams params;
     params.size = data.size();
     params.keepHistory = true;
-    auto decoder = ace::MakeStoredDecoder(src, window, params);
     Collect out;
-    decoder->set_output(&out);
-    ace::Status s;
-    while ((s = decoder->Step(300000)) == ace::Status::Ok) {
-    }
-    ASSERT_EQ(s, ace::Status::End);
+    ASSERT_EQ(RunDecoder(*ace::MakeStoredDecoder(src, window, params), 300000, out), ace::Status::End);
     EXPECT_EQ(out.bytes, data);
     ASSERT_EQ(window.pos(), before.size() + data.size());
     for (std::uint64_t k = 0; k < ace::LzWindow::kSize; ++k) {
@@ -324,13 +325,8 @@ TEST(FastStored, EntryEndingEarlyClearsWhatItMovedPast) {
     ace::EntryParams params;
     params.size = data.size();
     params.keepHistory = true;
-    auto decoder = ace::MakeStoredDecoder(src, window, params);
     Collect out;
-    decoder->set_output(&out);
-    ace::Status s;
-    while ((s = decoder->Step(1u << 20)) == ace::Status::Ok) {
-    }
-    ASSERT_EQ(s, ace::Status::ReadFailed);
+    ASSERT_EQ(RunDecoder(*ace::MakeStoredDecoder(src, window, params), 1u << 20, out), ace::Status::ReadFailed);
     ASSERT_EQ(window.pos(), start + failAfter);
     const std::uint64_t from = window.pos() - std::min<std::uint64_t>(failAfter, ace::LzWindow::kSize);
     std::size_t zeros = 0;
