@@ -13,7 +13,9 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
+#include <sstream>
 #include <string_view>
 
 #include <spawn.h>
@@ -344,6 +346,36 @@ std::optional<std::string> TrimIcuData(const fs::path& library, const std::strin
   return std::nullopt;
 }
 
+// The Debian packages that installed `files`, by name without architecture, as
+// dpkg-query tells; `unowned` gets the files no package installed. Nullopt when
+// dpkg-query cannot be run (not a Debian-based system).
+std::optional<std::set<std::string>> OwningPackages(const std::vector<fs::path>& files,
+                                                    std::vector<std::string>& unowned) {
+  std::vector<std::string> argv = {"dpkg-query", "--search"};
+  for (const auto& f : files) argv.push_back(f.string());
+  const ProgramResult r = RunProgram(argv);
+  if (r.status == -2) return std::nullopt;
+  std::set<std::string> packages;
+  std::istringstream lines(r.output);
+  const std::string notFound = "no path found matching pattern ";
+  for (std::string line; std::getline(lines, line);) {
+    if (const std::size_t at = line.find(notFound); at != std::string::npos) {
+      unowned.push_back(line.substr(at + notFound.size()));
+      continue;
+    }
+    // "pkg:arch[, pkg2:arch]: /path"; diversion notes and other remarks are skipped.
+    const std::size_t colon = line.find(": /");
+    if (colon == std::string::npos || line.starts_with("dpkg-query:") || line.starts_with("diversion ")) continue;
+    std::istringstream names(line.substr(0, colon));
+    for (std::string name; std::getline(names, name, ',');) {
+      name = std::string(TrimView(name));
+      name = name.substr(0, name.find(':'));
+      if (!name.empty()) packages.insert(name);
+    }
+  }
+  return packages;
+}
+
 void Say(const BundleOptions& options, const std::string& line) {
   if (options.log) *options.log << line << '\n';
 }
@@ -448,6 +480,35 @@ std::vector<std::string> BundleRuntime(const fs::path& releaseFolder, const Bund
     } else {
       Say(options, "ICU's data cut from " + Megabytes(before) + " to " + Megabytes(fs::file_size(library, ec)));
     }
+  }
+
+  // The licences of everything bundled: the copyright file of each Debian package
+  // a bundled library or plugin comes from.
+  std::vector<fs::path> sources = {fs::canonical(xcb)};
+  for (const auto& [file, runPath] : elves)
+    if (file.parent_path().filename() == "xcbglintegrations") sources.push_back(fs::canonical(glFolder / file.filename()));
+  for (const auto& [name, path] : wanted) sources.push_back(fs::canonical(path));
+  std::vector<std::string> unowned;
+  if (const auto packages = OwningPackages(sources, unowned)) {
+    const fs::path licences = releaseFolder / "licences";
+    fs::create_directories(licences);
+    std::string missing;
+    for (const std::string& package : *packages) {
+      const fs::path copyright = fs::path("/usr/share/doc") / package / "copyright";
+      if (!fs::is_regular_file(copyright, ec)) {
+        missing += " " + package;
+        continue;
+      }
+      const fs::path target = licences / (package + ".copyright");
+      fs::copy_file(copyright, target, fs::copy_options::overwrite_existing);
+      fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+      added.push_back("licences/" + target.filename().string());
+    }
+    if (!missing.empty()) Say(options, "no copyright file in /usr/share/doc for:" + missing + "; add their licences by hand");
+    for (const std::string& file : unowned)
+      Say(options, file + " comes from no Debian package; add its licence by hand");
+  } else {
+    Say(options, "the bundled libraries' licences are not copied: dpkg-query cannot be run; add them by hand");
   }
 
   // Qt looks for qt.conf beside the executable; its paths are taken relative to it.

@@ -10,6 +10,8 @@
 //   qt.conf                       points Qt's plugin search at the release folder
 //   sf2/TimGM6mb.sf2              a small General MIDI sound font, for a MIDI tune
 //   sf2/TimGM6mb.copyright        its licence
+//   licences/PACKAGE.copyright    the Debian copyright file (the licence) of every
+//                                 package a bundled library or plugin comes from
 //
 // The run paths are set with patchelf. Libraries are found with ldd, run with
 // LD_LIBRARY_PATH and LD_PRELOAD removed. What counts as the base system is listed

@@ -322,6 +322,13 @@ TEST_F(BundledDemo, CarriesItsLibrariesTheSoundFontAndAStrippedInstaller) {
   // The tune is MIDI: the small General MIDI font comes along, with its licence.
   EXPECT_EQ(ReadFile(release_ / mkrelease::kBundledSoundFont), ReadFile(mkrelease::kSystemSoundFont));
   EXPECT_THAT(ReadFile(release_ / "sf2" / "TimGM6mb.copyright"), HasSubstr("GPL-2"));
+  // The bundled libraries' licences, as their Debian packages state them.
+  for (const auto& [package, licence] : {std::pair{"libqt6core6", "LGPL-3"}, std::pair{"libsdl2-mixer-2.0-0", "zlib"},
+                                         std::pair{"libfluidsynth3", "LGPL-2.1"}, std::pair{"libjpeg62-turbo", "BSD"}}) {
+    const fs::path copyright = release_ / "licences" / (std::string(package) + ".copyright");
+    ASSERT_TRUE(fs::is_regular_file(copyright)) << package;
+    EXPECT_THAT(ReadFile(copyright), HasSubstr(licence)) << package;
+  }
   // The installer is the built one less its debug information.
   EXPECT_THAT(Output("objdump -h '" + std::string(INSTALLER_FILE) + "'"), HasSubstr(".debug_info"));
   const std::string sections = Output("objdump -h '" + (release_ / "install").string() + "'");
