@@ -380,6 +380,35 @@ void Say(const BundleOptions& options, const std::string& line) {
   if (options.log) *options.log << line << '\n';
 }
 
+// Copies into releaseFolder/licences the copyright file of every Debian package
+// that one of `bundled` (system files) comes from; what it cannot find is logged.
+void CopyLicences(const std::vector<fs::path>& bundled, const fs::path& releaseFolder, const BundleOptions& options,
+                  std::vector<std::string>& added) {
+  std::vector<std::string> unowned;
+  const auto packages = OwningPackages(bundled, unowned);
+  if (!packages) {
+    Say(options, "the bundled libraries' licences are not copied: dpkg-query cannot be run; add them by hand");
+    return;
+  }
+  const fs::path licences = releaseFolder / "licences";
+  fs::create_directories(licences);
+  std::string missing;
+  std::error_code ec;
+  for (const std::string& package : *packages) {
+    const fs::path copyright = fs::path("/usr/share/doc") / package / "copyright";
+    if (!fs::is_regular_file(copyright, ec)) {
+      missing += " " + package;
+      continue;
+    }
+    const fs::path target = licences / (package + ".copyright");
+    fs::copy_file(copyright, target, fs::copy_options::overwrite_existing);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    added.push_back("licences/" + target.filename().string());
+  }
+  if (!missing.empty()) Say(options, "no copyright file in /usr/share/doc for:" + missing + "; add their licences by hand");
+  for (const std::string& file : unowned) Say(options, file + " comes from no Debian package; add its licence by hand");
+}
+
 }  // namespace
 
 std::vector<std::string> BundleRuntime(const fs::path& releaseFolder, const BundleOptions& options) {
@@ -401,6 +430,7 @@ std::vector<std::string> BundleRuntime(const fs::path& releaseFolder, const Bund
     throw ReleaseError("Qt's X11 platform plugin " + xcb.string() + " is missing; install the Debian package qt6-qpa-plugins");
   }
   std::vector<std::pair<fs::path, std::string>> elves = {{installer, "$ORIGIN/lib"}};
+  std::vector<fs::path> copiedFrom = {fs::canonical(xcb)};  // the system files bundled, for their licences
   fs::create_directories(releaseFolder / "platforms");
   fs::copy_file(xcb, releaseFolder / "platforms" / "libqxcb.so", fs::copy_options::overwrite_existing);
   elves.push_back({releaseFolder / "platforms" / "libqxcb.so", "$ORIGIN/../lib"});
@@ -416,6 +446,7 @@ std::vector<std::string> BundleRuntime(const fs::path& releaseFolder, const Bund
     for (const auto& p : integrations) {
       const fs::path target = releaseFolder / "xcbglintegrations" / p.filename();
       fs::copy_file(p, target, fs::copy_options::overwrite_existing);
+      copiedFrom.push_back(fs::canonical(p));
       elves.push_back({target, "$ORIGIN/../lib"});
       added.push_back("xcbglintegrations/" + p.filename().string());
     }
@@ -458,7 +489,8 @@ std::vector<std::string> BundleRuntime(const fs::path& releaseFolder, const Bund
   for (const auto& [name, path] : wanted) {
     const fs::path target = libFolder / name;
     // The loader finds a library by the name ldd shows; copy the file behind it.
-    fs::copy_file(fs::canonical(path), target, fs::copy_options::overwrite_existing);
+    copiedFrom.push_back(fs::canonical(path));
+    fs::copy_file(copiedFrom.back(), target, fs::copy_options::overwrite_existing);
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     elves.push_back({target, "$ORIGIN"});
     added.push_back("lib/" + name);
@@ -482,34 +514,8 @@ std::vector<std::string> BundleRuntime(const fs::path& releaseFolder, const Bund
     }
   }
 
-  // The licences of everything bundled: the copyright file of each Debian package
-  // a bundled library or plugin comes from.
-  std::vector<fs::path> sources = {fs::canonical(xcb)};
-  for (const auto& [file, runPath] : elves)
-    if (file.parent_path().filename() == "xcbglintegrations") sources.push_back(fs::canonical(glFolder / file.filename()));
-  for (const auto& [name, path] : wanted) sources.push_back(fs::canonical(path));
-  std::vector<std::string> unowned;
-  if (const auto packages = OwningPackages(sources, unowned)) {
-    const fs::path licences = releaseFolder / "licences";
-    fs::create_directories(licences);
-    std::string missing;
-    for (const std::string& package : *packages) {
-      const fs::path copyright = fs::path("/usr/share/doc") / package / "copyright";
-      if (!fs::is_regular_file(copyright, ec)) {
-        missing += " " + package;
-        continue;
-      }
-      const fs::path target = licences / (package + ".copyright");
-      fs::copy_file(copyright, target, fs::copy_options::overwrite_existing);
-      fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
-      added.push_back("licences/" + target.filename().string());
-    }
-    if (!missing.empty()) Say(options, "no copyright file in /usr/share/doc for:" + missing + "; add their licences by hand");
-    for (const std::string& file : unowned)
-      Say(options, file + " comes from no Debian package; add its licence by hand");
-  } else {
-    Say(options, "the bundled libraries' licences are not copied: dpkg-query cannot be run; add them by hand");
-  }
+  // The licences of everything bundled.
+  CopyLicences(copiedFrom, releaseFolder, options, added);
 
   // Qt looks for qt.conf beside the executable; its paths are taken relative to it.
   const std::string conf = "[Paths]\nPrefix = .\nPlugins = .\nLibraries = lib\n";
