@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <random>
 
 #include "app_test_support.h"
 #include "test_release.h"
@@ -23,10 +22,7 @@ TEST(ReleaseInstall, MkreleaseFolderInstallsThePayloadBitExactly) {
   fs::create_directories(payload / "data");
   test_support::WriteFile(payload / "readme.txt", "Read me first.\n");
   test_support::WriteFile(payload / "docs" / "manual.txt", std::string(200000, 'm') + "end");
-  std::mt19937 rng(11);
-  std::string noise(700000, '\0');
-  for (char& c : noise) c = char(rng());
-  test_support::WriteFile(payload / "data" / "levels.bin", noise);
+  test_support::WriteFile(payload / "data" / "levels.bin", test_support::RandomBytes(700000, 11));
   test_support::WriteFile(payload / "data" / "empty.dat", "");
   fs::create_directories(payload / "saves");
 

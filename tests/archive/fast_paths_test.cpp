@@ -254,12 +254,7 @@ ace::Status RunDecoder(Decoder& decoder, std::size_t budget, Collect& out) {
   return s;
 }
 
-Bytes RandomBytes(std::size_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes b(n);
-  for (auto& x : b) x = std::uint8_t(rng());
-  return b;
-}
+using test_support::RandomBytes;
 
 // SOUND bytes go to the channels in a pattern of four that a decoding step may end
 // anywhere in. The corpus's SOUND archives (one of each channel pattern), decoded a

@@ -137,13 +137,6 @@ std::vector<Block> WalkBlocks(const fs::path& volume, std::uint64_t* tail) {
   return blocks;
 }
 
-std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::vector<std::uint8_t> v(n);
-  for (auto& x : v) x = static_cast<std::uint8_t>(rng());
-  return v;
-}
-
 std::vector<std::uint8_t> TextBytes(std::size_t n, std::uint32_t seed) {
   static const char* words[] = {"the", "archive", "volume", "entry", "of", "and", "window", "match",
                                 "distance", "length", "code", "group", "installer", "a", "to", "in",

@@ -53,7 +53,6 @@ struct Block {
 // receives the number of bytes after the last block (0 for a well-formed volume).
 std::vector<Block> WalkBlocks(const std::filesystem::path& volume, std::uint64_t* tail);
 
-std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed);
 // English-like words with some repetition; compressible like text.
 std::vector<std::uint8_t> TextBytes(std::size_t n, std::uint32_t seed);
 

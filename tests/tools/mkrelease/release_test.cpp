@@ -45,15 +45,6 @@ std::string StrippedInstaller(const fs::path& scratch) {
   return ReadFile(copy);
 }
 
-std::string Noise(std::size_t size, std::uint32_t seed) {
-  std::string s(size, '\0');
-  for (auto& c : s) {
-    seed = seed * 1664525u + 1013904223u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return s;
-}
-
 // A payload with nested and empty folders, text, a noisy binary that spans volumes
 // and an empty file whose name code page 850 carries.
 void MakePayload(const fs::path& root) {
@@ -61,7 +52,7 @@ void MakePayload(const fs::path& root) {
   std::string text;
   for (int i = 0; i < 4000; ++i) text += "Line " + std::to_string(i) + " of the long guide.\n";
   WriteFile(root / "docs" / "guide" / "long.txt", text);
-  WriteFile(root / "bin" / "data.bin", Noise(300 * 1024, 7));
+  WriteFile(root / "bin" / "data.bin", RandomBytes(300 * 1024, 7));
   WriteFile(root / "zéro.txt", "");
   fs::create_directories(root / "empty" / "inner");
 }
@@ -371,7 +362,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"MissingPayload", [](auto& d, auto& in) { d.payload = in / "nowhere"; }, "payload folder"},
         BadInput{"VolumeTooSmall", [](auto& d, auto&) { d.volumeSize = 100; }, "too small"},
         // Late failures, after the staging folder holds an archive set.
-        BadInput{"MoreThan256Volumes", [](auto& d, auto&) { d.volumeSize = 4096; WriteFile(d.payload / "big.bin", Noise(1200 * 1024, 3)); },
+        BadInput{"MoreThan256Volumes", [](auto& d, auto&) { d.volumeSize = 4096; WriteFile(d.payload / "big.bin", RandomBytes(1200 * 1024, 3)); },
                  "256"},
         BadInput{"BundleOfANonProgram", [](auto&, auto&) {}, "is not an ELF executable", true}),
     [](const auto& info) { return std::string(info.param.name); });
