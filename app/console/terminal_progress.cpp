@@ -69,23 +69,33 @@ double TTerminalProgress::Seconds() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-void TTerminalProgress::Update(std::uint64_t done, std::uint64_t total, const std::string& middle,
-                               const std::string& label) {
-  if (!terminal_) return;
+// Called for every piece of data: off a terminal, and between redraws, it only
+// keeps the figures.
+void TTerminalProgress::Keep(std::uint64_t done, std::uint64_t total, const std::string& label) {
   done_ = done;
   total_ = total;
-  middle_ = middle;
   label_ = label;
   if (lineOpen_ && std::chrono::steady_clock::now() - lastDraw_ < kRedrawEvery) return;
   Draw();
 }
 
+void TTerminalProgress::Update(std::uint64_t done, std::uint64_t total, const std::string& middle,
+                               const std::string& label) {
+  if (!terminal_) return;
+  middle_ = middle;
+  middleIsBytes_ = false;
+  Keep(done, total, label);
+}
+
 void TTerminalProgress::UpdateBytes(std::uint64_t done, std::uint64_t total, const std::string& label) {
-  Update(done, total, ByteCount(done) + " of " + ByteCount(total), label);
+  if (!terminal_) return;
+  middleIsBytes_ = true;
+  Keep(done, total, label);
 }
 
 void TTerminalProgress::Draw() {
   lastDraw_ = std::chrono::steady_clock::now();
+  if (middleIsBytes_) middle_ = ByteCount(done_) + " of " + ByteCount(total_);
   const std::string line = ProgressText(done_, total_, Seconds(), middle_, label_, TerminalColumns(out_));
   std::fprintf(out_, "\r%s\033[K", line.c_str());
   std::fflush(out_);

@@ -36,6 +36,7 @@ class TTerminalProgress {
   void Finish();
 
  private:
+  void Keep(std::uint64_t done, std::uint64_t total, const std::string& label);
   void Draw();
 
   std::FILE* out_;
@@ -46,4 +47,5 @@ class TTerminalProgress {
   // The figures last given.
   std::uint64_t done_ = 0, total_ = 0;
   std::string middle_, label_;
+  bool middleIsBytes_ = false;  // the middle is "<done> of <total>", made when drawn
 };
